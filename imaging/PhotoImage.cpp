@@ -1,0 +1,297 @@
+#include "imaging/PhotoImage.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+
+#include <cmath>
+
+namespace lumavo {
+
+namespace {
+
+// A JPEG cut short still decodes (the decoder pads the missing rows with
+// grey and only warns), so a photo whose end marker is missing is refused
+// here. Inside the compressed data a 0xFF byte is always followed by 0x00 or
+// a restart marker, so the last end-of-image marker must follow the last
+// start-of-scan marker.
+bool JpegLooksComplete(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 tail = std::min<qint64>(file.size(), 256 * 1024);
+    if (!file.seek(file.size() - tail))
+        return false;
+    const QByteArray bytes = file.read(tail);
+    qsizetype lastEnd = -1;
+    qsizetype lastScan = -1;
+    for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
+        if (uchar(bytes[i]) != 0xFF)
+            continue;
+        const uchar marker = uchar(bytes[i + 1]);
+        if (marker == 0xD9)
+            lastEnd = i;
+        else if (marker == 0xDA)
+            lastScan = i;
+    }
+    return lastEnd >= 0 && lastEnd > lastScan;
+}
+
+float DpiFromDotsPerMeter(int dotsPerMeter)
+{
+    const float dpi = float(dotsPerMeter * 0.0254);
+    // Files store whole dots per metre; 350 dpi comes back as 350.01.
+    const float whole = std::round(dpi);
+    return std::fabs(dpi - whole) < 0.05f ? whole : dpi;
+}
+
+Status StatusFromReaderError(QImageReader::ImageReaderError error)
+{
+    switch (error) {
+    case QImageReader::FileNotFoundError:
+        return FileNotFound;
+    case QImageReader::DeviceError:
+        return AccessDenied;
+    case QImageReader::UnsupportedFormatError:
+        return UnknownImageFormat;
+    default:
+        return GenericError;
+    }
+}
+
+bool FitsInMemoryLimit(int64_t width, int64_t height)
+{
+    return width > 0 && height > 0 && uint64_t(width) * uint64_t(height) * 4u <= kMaxPictureBytes;
+}
+
+} // namespace
+
+PhotoImage::PhotoImage(QImage image)
+    : m_image(std::move(image))
+{
+    if (!m_image.isNull()) {
+        m_dpiX = DpiFromDotsPerMeter(m_image.dotsPerMeterX());
+        m_dpiY = DpiFromDotsPerMeter(m_image.dotsPerMeterY());
+    }
+}
+
+PhotoImage::~PhotoImage() = default;
+
+std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
+{
+    // Qt refuses pictures over 256 MB by default; a 100-megapixel photo
+    // needs 400 MB. Our own 32-bit limit is checked before decoding.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(4096);
+        return true;
+    }();
+    (void)limitSet;
+
+    std::unique_ptr<PhotoImage> picture(new PhotoImage(QImage()));
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        picture->SetStatus(FileNotFound);
+        return picture;
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (size.isValid() && !FitsInMemoryLimit(size.width(), size.height())) {
+        picture->SetStatus(OutOfMemory);
+        return picture;
+    }
+    if (reader.format() == "jpeg" && !JpegLooksComplete(path)) {
+        picture->SetStatus(GenericError);
+        return picture;
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        const Status status = StatusFromReaderError(reader.error());
+        picture->SetStatus(size.isValid() && status == GenericError
+                                   && !FitsInMemoryLimit(size.width() * 2, size.height() * 2)
+                               ? OutOfMemory
+                               : status);
+        return picture;
+    }
+    if (image.colorSpace().isValid())
+        image.setColorSpace(QColorSpace());
+    picture.reset(new PhotoImage(std::move(image)));
+    return picture;
+}
+
+std::unique_ptr<PhotoImage> PhotoImage::Blank(int32_t width, int32_t height, PixelFormat format)
+{
+    std::unique_ptr<PhotoImage> picture(new PhotoImage(QImage()));
+    const QImage::Format storage = StorageFormat(format);
+    if (width <= 0 || height <= 0 || storage == QImage::Format_Invalid) {
+        picture->SetStatus(InvalidParameter);
+        return picture;
+    }
+    if (!FitsInMemoryLimit(width, height)) {
+        picture->SetStatus(OutOfMemory);
+        return picture;
+    }
+    QImage image(width, height, storage);
+    if (image.isNull()) {
+        picture->SetStatus(OutOfMemory);
+        return picture;
+    }
+    image.fill(0);
+    picture->m_image = std::move(image);
+    picture->SetStatus(Ok);
+    return picture;
+}
+
+std::unique_ptr<PhotoImage> PhotoImage::Adopt(QImage image, Status failure)
+{
+    const bool ok = !image.isNull();
+    std::unique_ptr<PhotoImage> picture(new PhotoImage(std::move(image)));
+    picture->SetStatus(ok ? Ok : failure);
+    return picture;
+}
+
+std::unique_ptr<PhotoImage> PhotoImage::Clone() const
+{
+    std::unique_ptr<PhotoImage> copy(new PhotoImage(m_image));
+    copy->m_dpiX = m_dpiX;
+    copy->m_dpiY = m_dpiY;
+    return copy;
+}
+
+std::unique_ptr<PhotoImage> PhotoImage::CloneArea(int32_t x, int32_t y, int32_t width, int32_t height,
+                                                  PixelFormat format)
+{
+    const QImage::Format storage = StorageFormat(format);
+    const QRect area(x, y, width, height);
+    if (m_image.isNull() || width <= 0 || height <= 0 || storage == QImage::Format_Invalid
+        || !m_image.rect().contains(area)) {
+        SetStatus(InvalidParameter);
+        return nullptr;
+    }
+    QImage copy = area == m_image.rect() ? m_image : m_image.copy(area);
+    copy = std::move(copy).convertToFormat(storage);
+    if (copy.isNull()) {
+        SetStatus(OutOfMemory);
+        return nullptr;
+    }
+    SetStatus(Ok);
+    std::unique_ptr<PhotoImage> result(new PhotoImage(std::move(copy)));
+    result->m_dpiX = m_dpiX;
+    result->m_dpiY = m_dpiY;
+    return result;
+}
+
+PixelFormat PhotoImage::Format() const
+{
+    switch (m_image.format()) {
+    case QImage::Format_Invalid:
+        return PixelFormatUndefined;
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        return PixelFormat1bppIndexed;
+    case QImage::Format_Indexed8:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Alpha8:
+        return PixelFormat8bppIndexed;
+    case QImage::Format_Grayscale16:
+        return PixelFormat16bppGrayScale;
+    case QImage::Format_ARGB32:
+    case QImage::Format_RGBA8888:
+        return PixelFormat32bppARGB;
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBA8888_Premultiplied:
+        return PixelFormat32bppPARGB;
+    case QImage::Format_RGBX64:
+        return PixelFormat48bppRGB;
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+        return PixelFormat64bppARGB;
+    default:
+        return m_image.hasAlphaChannel() ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+    }
+}
+
+std::unique_ptr<QPainter> PhotoImage::Surface()
+{
+    const PixelFormat format = Format();
+    if (m_image.isNull() || format == PixelFormat1bppIndexed || format == PixelFormat8bppIndexed) {
+        RecordStatus(m_image.isNull() ? InvalidParameter : NotImplemented);
+        return nullptr;
+    }
+    auto painter = std::make_unique<QPainter>();
+    if (!painter->begin(&m_image)) {
+        RecordStatus(GenericError);
+        return nullptr;
+    }
+    return painter;
+}
+
+Status PhotoImage::SetResolution(float dpiX, float dpiY)
+{
+    if (!(dpiX > 0.0f) || !(dpiY > 0.0f)) {
+        RecordStatus(InvalidParameter);
+        return InvalidParameter;
+    }
+    m_dpiX = dpiX;
+    m_dpiY = dpiY;
+    if (!m_image.isNull()) {
+        m_image.setDotsPerMeterX(DotsPerMeter(dpiX));
+        m_image.setDotsPerMeterY(DotsPerMeter(dpiY));
+    }
+    return Ok;
+}
+
+Status PhotoImage::TakeStatus()
+{
+    const Status status = m_lastStatus;
+    m_lastStatus = Ok;
+    return status;
+}
+
+void PhotoImage::RecordStatus(Status status)
+{
+    if (status != Ok)
+        m_lastStatus = status;
+}
+
+void PhotoImage::ReplaceImage(QImage image)
+{
+    image.setDotsPerMeterX(m_image.isNull() ? DotsPerMeter(m_dpiX) : m_image.dotsPerMeterX());
+    image.setDotsPerMeterY(m_image.isNull() ? DotsPerMeter(m_dpiY) : m_image.dotsPerMeterY());
+    m_image = std::move(image);
+}
+
+QImage::Format StorageFormat(PixelFormat format)
+{
+    switch (format) {
+    case PixelFormat24bppRGB:
+    case PixelFormat32bppRGB:
+        return QImage::Format_RGB32;
+    case PixelFormat32bppARGB:
+        return QImage::Format_ARGB32;
+    case PixelFormat32bppPARGB:
+        return QImage::Format_ARGB32_Premultiplied;
+    case PixelFormat8bppIndexed:
+        return QImage::Format_Indexed8;
+    case PixelFormat1bppIndexed:
+        return QImage::Format_Mono;
+    case PixelFormat16bppGrayScale:
+        return QImage::Format_Grayscale16;
+    case PixelFormat48bppRGB:
+        return QImage::Format_RGBX64;
+    case PixelFormat64bppARGB:
+        return QImage::Format_RGBA64;
+    default:
+        return QImage::Format_Invalid;
+    }
+}
+
+int DotsPerMeter(float dpi)
+{
+    return int(std::lround(double(dpi) / 0.0254));
+}
+
+} // namespace lumavo

@@ -1,0 +1,96 @@
+#include "imaging/PixelAccess.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace lumavo {
+
+PixelArray ReadPixels(PhotoImage& picture)
+{
+    const int64_t width = picture.Width();
+    const int64_t height = picture.Height();
+    if (width <= 0 || height <= 0 || uint64_t(width * height) * 4u > kMaxPictureBytes)
+        return nullptr;
+    PixelArray pixels(new (std::nothrow) uint32_t[size_t(width * height)]);
+    if (!pixels) {
+        picture.RecordStatus(OutOfMemory);
+        return nullptr;
+    }
+    const QImage& image = picture.image();
+    const QImage::Format format = image.format();
+    if (format == QImage::Format_ARGB32 || format == QImage::Format_RGB32) {
+        // Qt keeps the alpha byte of RGB32 pixels at 0xFF, so both copy as they are.
+        for (int64_t y = 0; y < height; ++y)
+            std::memcpy(pixels.get() + y * width, image.constScanLine(int(y)), size_t(width) * 4);
+        return pixels;
+    }
+    // Other formats convert a band of rows at a time, so that no second
+    // full-size copy of a large picture is made.
+    constexpr int kBand = 64;
+    for (int y0 = 0; y0 < height; y0 += kBand) {
+        const int rows = int(std::min<int64_t>(kBand, height - y0));
+        const QImage band = image.copy(0, y0, int(width), rows).convertToFormat(QImage::Format_ARGB32);
+        if (band.isNull()) {
+            picture.RecordStatus(OutOfMemory);
+            return nullptr;
+        }
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(pixels.get() + (y0 + r) * width, band.constScanLine(r), size_t(width) * 4);
+    }
+    return pixels;
+}
+
+std::unique_ptr<PhotoImage> ImageFromPixels(int32_t width, int32_t height, const uint32_t* pixels)
+{
+    auto picture = PhotoImage::Blank(width, height, PixelFormat32bppARGB);
+    if (picture->lastStatus() != Ok || !pixels)
+        return picture;
+    QImage& image = picture->mutableImage();
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), pixels + int64_t(y) * width, size_t(width) * 4);
+    return picture;
+}
+
+std::unique_ptr<PhotoImage> ImageFromPixels(int32_t width, int32_t height, PixelArray pixels)
+{
+    if (width <= 0 || height <= 0 || !pixels || uint64_t(width) * uint64_t(height) * 4u > kMaxPictureBytes)
+        return PhotoImage::Adopt(QImage(), InvalidParameter);
+    // The picture wraps the array's memory and frees it with itself.
+    uint32_t* data = pixels.release();
+    QImage image(reinterpret_cast<uchar*>(data), width, height, qsizetype(width) * 4, QImage::Format_ARGB32,
+                 [](void* block) { delete[] static_cast<uint32_t*>(block); }, data);
+    return PhotoImage::Adopt(std::move(image), OutOfMemory);
+}
+
+int32_t MulDiv(int32_t a, int32_t b, int32_t c)
+{
+    if (c == 0)
+        return -1;
+    int64_t product = int64_t(a) * int64_t(b);
+    int64_t divisor = c;
+    if (divisor < 0) {
+        divisor = -divisor;
+        product = -product;
+    }
+    // Round half away from zero.
+    const int64_t half = divisor / 2;
+    const int64_t result = product >= 0 ? (product + half) / divisor : -((-product + half) / divisor);
+    if (result > INT32_MAX || result < INT32_MIN)
+        return -1;
+    return int32_t(result);
+}
+
+FitResult FitSize(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight)
+{
+    if (width <= boxWidth && height <= boxHeight)
+        return {width, height};
+    // The comparison uses 32-bit products, as the stored layouts were made with.
+    const int32_t wide = int32_t(uint32_t(boxHeight) * uint32_t(width));
+    const int32_t tall = int32_t(uint32_t(height) * uint32_t(boxWidth));
+    if (wide > tall)
+        return {boxWidth, MulDiv(height, boxWidth, width)};
+    return {MulDiv(width, boxHeight, height), boxHeight};
+}
+
+} // namespace lumavo

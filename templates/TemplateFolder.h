@@ -1,0 +1,61 @@
+#pragma once
+
+#include "imaging/PhotoImage.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace lumavo {
+
+inline const QString kTemplateLibraryError = QStringLiteral("图库错误，请重装");
+
+// A template's folder: template root + separator + name + separator.
+class TemplateFolder {
+public:
+    // None when the name could reach outside the root: it holds "/" or "\",
+    // or is "." or "..". An empty name is refused too.
+    static std::optional<TemplateFolder> Make(const QString& root, const QString& name);
+    // Takes a folder path as it is (a separator is added when missing).
+    static TemplateFolder FromPath(const QString& folderPath);
+
+    // Always ends with the platform's separator.
+    const QString& path() const { return m_path; }
+    // The folder text followed directly by the file name.
+    QString File(const QString& fileName) const { return m_path + fileName; }
+
+private:
+    QString m_path;
+};
+
+inline constexpr const char* kBackgroundFile = "bs.lmv";
+inline constexpr const char* kForegroundFile = "fs.lmv";
+inline constexpr const char* kLayerFile = "layer.lmv";
+
+// The photo opening in background pixels.
+struct LayerRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+    friend bool operator==(const LayerRect&, const LayerRect&) = default;
+};
+
+// Reads section "layer" of layer.lmv afresh: x, y, width, height (0 when absent).
+LayerRect ReadLayerRect(const TemplateFolder& folder);
+
+struct TemplatePictures {
+    // Either may be absent (never tried) or failed (non-zero status, 0 x 0).
+    std::unique_ptr<PhotoImage> background;
+    std::unique_ptr<PhotoImage> foreground;
+    // kTemplateLibraryError when a picture failed; empty otherwise. The
+    // caller shows it once.
+    QString error;
+};
+
+// Loads bs.lmv, then (only if that worked) fs.lmv.
+TemplatePictures LoadTemplatePictures(const TemplateFolder& folder);
+
+} // namespace lumavo

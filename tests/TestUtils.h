@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+
+namespace lumavo::test {
+
+// A fresh folder removed after the test.
+class Sandbox {
+public:
+    Sandbox();
+    QString path() const { return m_dir.path(); }
+    QString File(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+struct ImageDifference {
+    int maxChannelDelta = 0;   // largest difference of one channel
+    double meanChannelDelta = 0.0;
+    bool sameSize = false;
+};
+
+// Channel differences of two pictures of the same size (alpha included).
+ImageDifference CompareImages(const QImage& a, const QImage& b);
+
+// True when the pictures have the same size and differ by at most maxDelta in
+// any channel and by at most meanDelta on average.
+bool FuzzyEqual(const QImage& a, const QImage& b, int maxDelta, double meanDelta);
+
+// A smooth, photo-like test picture (gradients and a disc), opaque.
+QImage MakeTestPhoto(int width, int height, uint32_t seed = 1);
+
+// Writes bytes to a file; false on failure.
+bool WriteFile(const QString& path, const QByteArray& bytes);
+QByteArray ReadFile(const QString& path);
+
+// The project's source tree and the built program folder.
+QString SourceDir();
+QString ProgramDir();
+
+} // namespace lumavo::test
