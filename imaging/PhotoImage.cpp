@@ -6,7 +6,9 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace lumavo {
 
@@ -38,6 +40,43 @@ bool JpegLooksComplete(const QString& path)
             lastScan = i;
     }
     return lastEnd >= 0 && lastEnd > lastScan;
+}
+
+// Qt's BMP decoder stops at the end of the data and reports success, leaving
+// the rows it never read uninitialised, so an uncompressed BMP shorter than
+// its header's pixel area is refused here.
+bool BmpLooksComplete(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(34);
+    if (head.size() < 26)
+        return false;
+    auto u16 = [&](int at) { return uint32_t(uchar(head[at])) | (uint32_t(uchar(head[at + 1])) << 8); };
+    auto u32 = [&](int at) { return u16(at) | (u16(at + 2) << 16); };
+    const uint64_t pixelOffset = u32(10);
+    const uint32_t infoSize = u32(14);
+    int64_t width = 0;
+    int64_t height = 0;
+    uint32_t bitsPerPixel = 0;
+    if (infoSize == 12) {
+        width = u16(18);
+        height = u16(20);
+        bitsPerPixel = u16(24);
+    } else {
+        if (head.size() < 34)
+            return false;
+        constexpr uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+        const uint32_t compression = u32(30);
+        if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields)
+            return true; // run-length data has no size to check against
+        width = int32_t(u32(18));
+        height = std::abs(int64_t(int32_t(u32(22))));
+        bitsPerPixel = u16(28);
+    }
+    const uint64_t rowBytes = (uint64_t(std::max<int64_t>(width, 0)) * bitsPerPixel + 31) / 32 * 4;
+    return uint64_t(file.size()) >= pixelOffset + rowBytes * uint64_t(height);
 }
 
 float DpiFromDotsPerMeter(int dotsPerMeter)
@@ -103,7 +142,8 @@ std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
         picture->SetStatus(OutOfMemory);
         return picture;
     }
-    if (reader.format() == "jpeg" && !JpegLooksComplete(path)) {
+    if ((reader.format() == "jpeg" && !JpegLooksComplete(path))
+        || (reader.format() == "bmp" && !BmpLooksComplete(path))) {
         picture->SetStatus(GenericError);
         return picture;
     }
