@@ -112,11 +112,17 @@ Status ImageEncoder::Save(PhotoImage& picture, const QString& path) const
         return status;
     }
 
+    // PNG stays lossless; zlib's default effort costs seconds on a large
+    // photo for about a tenth smaller files, so a lighter level is used
+    // (Qt maps this quality to zlib level 2).
+    constexpr int kPngSpeed = 70;
     QImageWriter writer(&file, m_format);
     if (m_mimeType == u"image/jpeg")
         writer.setQuality(std::clamp(quality, 0, 100)); // Qt would read a negative quality as 75
     else if (m_mimeType == u"image/tiff")
         writer.setCompression(kQtTiffLzw);
+    else if (m_mimeType == u"image/png")
+        writer.setQuality(kPngSpeed);
 
     // Every writer here stores pictures without alpha (RGB32 and the like) as
     // 24-bit pixels line by line, so the picture is written as it is held.

@@ -187,8 +187,10 @@ QString GetProfileString(const QString& path, const QString& section, const QStr
 
 int32_t GetProfileInt(const QString& path, const QString& section, const QString& key, int32_t defaultValue)
 {
+    // An empty value counts as absent, as the old platform's integer reader
+    // treats it, so "Quality=" still means the default quality.
     const std::optional<QString> value = LookUp(path, section, key);
-    return value ? ParseProfileInt(*value) : defaultValue;
+    return value && !value->isEmpty() ? ParseProfileInt(*value) : defaultValue;
 }
 
 int32_t ParseProfileInt(const QString& text)

@@ -19,7 +19,7 @@ QString GetProfileString(const QString& path, const QString& section, const QStr
 // The key's value read as an integer the way the old platform reads one:
 // leading blanks skipped, an optional sign, then decimal digits (or 0x hex),
 // stopping at the first other character; no digits gives 0. The default
-// applies only when the key is absent.
+// applies when the key is absent or its value empty.
 int32_t GetProfileInt(const QString& path, const QString& section, const QString& key, int32_t defaultValue);
 
 // Writes a key, creating the file or section when needed and keeping the

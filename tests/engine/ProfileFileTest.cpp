@@ -113,7 +113,7 @@ TEST(ProfileFileTest, IntegersReadLikeThePlatformReader)
     Sandbox box;
     const QString ini = box.File("n.ini");
     ASSERT_TRUE(WriteFile(ini, "[S]\nempty=\njunk=abc\nquoted=\"12\"\nneg= -3 \n"));
-    EXPECT_EQ(GetProfileInt(ini, "S", "empty", 5), 0);
+    EXPECT_EQ(GetProfileInt(ini, "S", "empty", 5), 5); // an empty value counts as absent
     EXPECT_EQ(GetProfileInt(ini, "S", "junk", 5), 0);
     EXPECT_EQ(GetProfileInt(ini, "S", "quoted", 5), 12);
     EXPECT_EQ(GetProfileInt(ini, "S", "neg", 5), -3);
