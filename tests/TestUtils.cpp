@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace lumavo::test {
 
@@ -60,6 +62,57 @@ QImage MakeTestPhoto(int width, int height, uint32_t seed)
     painter.setBrush(QColor(230, 190, 160));
     painter.setPen(Qt::NoPen);
     painter.drawEllipse(QRectF(width * 0.3, height * 0.2, width * 0.4, height * 0.5));
+    return image;
+}
+
+QImage MakeDetailedPhoto(int width, int height, uint32_t seed)
+{
+    // Every wave is separable into a row and a column factor, computed once.
+    struct Waves {
+        std::vector<double> weave, redSin, greenSin, greenCos, blueSin, blueCos;
+        Waves(int count, double weaveRate, double red, double green, double blue, double phase, bool column)
+        {
+            for (int i = 0; i < count; ++i) {
+                const double f = double(i) / std::max(1, count);
+                weave.push_back(std::sin(i * weaveRate));
+                redSin.push_back(column ? std::sin(red * f + phase) : std::cos(red * f));
+                greenSin.push_back(std::sin(green * f + (column ? 0.0 : phase / 2)));
+                greenCos.push_back(std::cos(green * f + (column ? 0.0 : phase / 2)));
+                blueSin.push_back(std::sin(blue * f));
+                blueCos.push_back(std::cos(blue * f));
+            }
+        }
+    };
+    const Waves columns(width, 0.9, 3.1, 1.7, 4.0, double(seed), true);
+    const Waves rows(height, 0.7, 2.3, 2.2, -1.3, double(seed), false);
+    const auto channel = [](double v) { return uint32_t(std::clamp(v, 0.0, 255.0)); };
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            uint32_t hash = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ seed * 83492791u;
+            hash = (hash ^ (hash >> 13)) * 0x5bd1e995u;
+            const double grain = double((hash >> 16) & 15) - 7.5;
+            const double weave = 5.0 * columns.weave[x] * rows.weave[y];
+            const double r = 150 + 60 * columns.redSin[x] * rows.redSin[y] + grain + weave;
+            const double g = 120
+                    + 50 * (columns.greenSin[x] * rows.greenCos[y] + columns.greenCos[x] * rows.greenSin[y]) + grain
+                    + weave;
+            const double b = 110 + 40 * (columns.blueCos[x] * rows.blueCos[y] - columns.blueSin[x] * rows.blueSin[y])
+                    + grain - weave;
+            line[x] = 0xFF000000u | (channel(r) << 16) | (channel(g) << 8) | channel(b);
+        }
+    }
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(225, 185, 155));
+    painter.drawEllipse(QRectF(width * 0.35, height * 0.2, width * 0.3, height * 0.45));
+    painter.setPen(QPen(QColor(60, 40, 30), std::max(1.0, width / 2000.0)));
+    for (int i = 0; i < 40; ++i) {
+        const double x = width * (0.36 + 0.007 * i);
+        painter.drawLine(QPointF(x, height * 0.18), QPointF(x + width * 0.02, height * 0.3));
+    }
     return image;
 }
 

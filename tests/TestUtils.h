@@ -34,6 +34,9 @@ bool FuzzyEqual(const QImage& a, const QImage& b, int maxDelta, double meanDelta
 
 // A smooth, photo-like test picture (gradients and a disc), opaque.
 QImage MakeTestPhoto(int width, int height, uint32_t seed = 1);
+// A camera-like test picture: smooth light and colour, a face-like disc, and
+// fine texture down to single pixels (grain and a weave), opaque.
+QImage MakeDetailedPhoto(int width, int height, uint32_t seed = 1);
 
 // Writes bytes to a file; false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);

@@ -1,0 +1,227 @@
+#include "cli/Arguments.h"
+
+#include <QSet>
+
+namespace lumavo::cli {
+
+namespace {
+
+struct OptionSet {
+    QSet<QString> allowed;
+    QStringList required;
+};
+
+OptionSet OptionsOf(CommandKind command)
+{
+    const QSet<QString> placing { "--root", "--template", "--photo", "--edit", "--move", "--zoom" };
+    switch (command) {
+    case CommandKind::Templates:
+        return { { "--root" }, { "--root" } };
+    case CommandKind::Place:
+        return { placing, { "--root", "--template", "--photo" } };
+    case CommandKind::Render:
+        return { placing + QSet<QString> { "--out", "--quality", "--caption" },
+            { "--root", "--template", "--photo", "--out" } };
+    case CommandKind::Batch:
+        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption" },
+            { "--root", "--template", "--out-dir" } };
+    case CommandKind::Help:
+        break;
+    }
+    return {};
+}
+
+std::optional<CommandKind> CommandNamed(const QString& name)
+{
+    if (name == "templates")
+        return CommandKind::Templates;
+    if (name == "place")
+        return CommandKind::Place;
+    if (name == "render")
+        return CommandKind::Render;
+    if (name == "batch")
+        return CommandKind::Batch;
+    if (name == "help" || name == "--help" || name == "-h")
+        return CommandKind::Help;
+    return std::nullopt;
+}
+
+std::optional<int32_t> ParseInt(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    return ok ? std::optional<int32_t>(value) : std::nullopt;
+}
+
+std::optional<PhotoEdit> EditNamed(const QString& name)
+{
+    const QString key = name.toLower();
+    if (key == "left")
+        return PhotoEdit::Left;
+    if (key == "right")
+        return PhotoEdit::Right;
+    if (key == "hflip")
+        return PhotoEdit::HorizontalFlip;
+    if (key == "vflip")
+        return PhotoEdit::VerticalFlip;
+    if (key == "sepia")
+        return PhotoEdit::Sepia;
+    if (key == "bw")
+        return PhotoEdit::BlackWhite;
+    return std::nullopt;
+}
+
+// Applies one option's value; an error line when the value is not acceptable.
+QString TakeOption(Arguments& args, const QString& name, const QString& value)
+{
+    if (name == "--root")
+        args.root = value;
+    else if (name == "--template")
+        args.templateName = value;
+    else if (name == "--photo")
+        args.photo = value;
+    else if (name == "--out")
+        args.out = value;
+    else if (name == "--out-dir")
+        args.outDir = value;
+    else if (name == "--caption")
+        args.caption = value;
+    else if (name == "--format") {
+        if (ExtensionOfFormat(value).isEmpty())
+            return QStringLiteral("未知的输出格式“%1”（可用：jpg、png、bmp、tif）").arg(value);
+        args.format = value.toLower();
+    } else if (name == "--quality") {
+        const auto quality = ParseInt(value);
+        if (!quality || *quality < 0 || *quality > 100)
+            return QStringLiteral("JPEG 质量必须是 0 到 100 的整数，而不是“%1”").arg(value);
+        args.quality = quality;
+    } else if (name == "--edit") {
+        const auto edit = EditNamed(value);
+        if (!edit)
+            return QStringLiteral("未知的编辑操作“%1”（可用：left、right、hflip、vflip、sepia、bw）").arg(value);
+        args.edits.append(*edit);
+    } else if (name == "--move") {
+        const QStringList parts = value.split(',');
+        const auto dx = parts.size() == 2 ? ParseInt(parts[0]) : std::nullopt;
+        const auto dy = parts.size() == 2 ? ParseInt(parts[1]) : std::nullopt;
+        if (!dx || !dy)
+            return QStringLiteral("--move 需要 DX,DY 形式的两个整数（例如 5,0），而不是“%1”").arg(value);
+        args.steps.append({ PlacementStep::Kind::Move, *dx, *dy, 0 });
+    } else if (name == "--zoom") {
+        const auto step = ParseInt(value);
+        if (!step)
+            return QStringLiteral("--zoom 需要一个整数步长（例如 5 或 -5），而不是“%1”").arg(value);
+        args.steps.append({ PlacementStep::Kind::Zoom, 0, 0, *step });
+    }
+    return {};
+}
+
+bool IsRepeatable(const QString& name)
+{
+    return name == "--edit" || name == "--move" || name == "--zoom";
+}
+
+ParsedArguments Failure(const QString& message)
+{
+    return { std::nullopt, message };
+}
+
+} // namespace
+
+QString ExtensionOfFormat(const QString& format)
+{
+    const QString key = format.toLower();
+    if (key == "jpg" || key == "png" || key == "bmp" || key == "tif")
+        return "." + key;
+    return {};
+}
+
+ParsedArguments ParseArguments(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return Failure(QStringLiteral("缺少命令（templates、place、render 或 batch）"));
+    const auto command = CommandNamed(arguments.first());
+    if (!command)
+        return Failure(QStringLiteral("未知的命令“%1”").arg(arguments.first()));
+
+    Arguments args;
+    args.command = *command;
+    if (*command == CommandKind::Help)
+        return { args, {} };
+
+    const OptionSet options = OptionsOf(*command);
+    QSet<QString> given;
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& word = arguments[i];
+        if (optionsEnded || !word.startsWith("-") || word == "-") {
+            if (*command != CommandKind::Batch)
+                return Failure(QStringLiteral("多余的参数“%1”").arg(word));
+            args.photos.append(word);
+            continue;
+        }
+        if (word == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (word == "--help" || word == "-h") {
+            args.command = CommandKind::Help;
+            return { args, {} };
+        }
+        const qsizetype equals = word.indexOf('=');
+        const QString name = equals > 0 ? word.left(equals) : word;
+        if (!options.allowed.contains(name))
+            return Failure(QStringLiteral("命令 %1 不接受选项“%2”").arg(arguments.first(), name));
+        QString value;
+        if (equals > 0) {
+            value = word.mid(equals + 1);
+        } else {
+            if (i + 1 >= arguments.size())
+                return Failure(QStringLiteral("选项“%1”缺少取值").arg(name));
+            value = arguments[++i];
+        }
+        if (given.contains(name) && !IsRepeatable(name))
+            return Failure(QStringLiteral("选项“%1”只能给出一次").arg(name));
+        given.insert(name);
+        const QString error = TakeOption(args, name, value);
+        if (!error.isEmpty())
+            return Failure(error);
+    }
+    for (const QString& name : options.required) {
+        if (!given.contains(name))
+            return Failure(QStringLiteral("缺少必需的选项“%1”").arg(name));
+    }
+    if (*command == CommandKind::Batch && args.photos.isEmpty())
+        return Failure(QStringLiteral("batch 至少需要一张相片"));
+    return { args, {} };
+}
+
+QString UsageText()
+{
+    return QStringLiteral("用法：\n"
+                          "  lumavo-cli templates --root 模板目录\n"
+                          "  lumavo-cli place  --root 模板目录 --template 模板名 --photo 相片\n"
+                          "                    [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
+                          "  lumavo-cli render --root 模板目录 --template 模板名 --photo 相片 --out 输出文件\n"
+                          "                    [--quality N] [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
+                          "                    [--caption 文字]\n"
+                          "  lumavo-cli batch  --root 模板目录 --template 模板名 --out-dir 输出目录\n"
+                          "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字] 相片...\n"
+                          "  lumavo-cli --help\n"
+                          "\n"
+                          "templates  每个模板一行：名称 背景宽 背景高 开口左 上 右 下\n"
+                          "place      输出最终放置位置：x y 宽 高\n"
+                          "render     输出成品图片（350 dpi，带说明文字）；文件类型由扩展名决定（jpg、png、bmp、tif）\n"
+                          "batch      每张相片按初始位置输出到输出目录（相片名 + 格式扩展名，缺省 jpg）\n"
+                          "\n"
+                          "--edit     按给出的顺序编辑相片：left 左转90度，right 右转90度，hflip 水平翻转，\n"
+                          "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格\n"
+                          "--move     把相片移动 DX,DY 像素；--zoom 把相片左右各放大 步长 像素（负数缩小）；\n"
+                          "           两者按命令行上的顺序执行\n"
+                          "--quality  JPEG 质量 0-100，缺省取程序目录下 setting.ini 的 Quality（没有时为 90）\n"
+                          "--caption  说明文字，缺省取 setting.ini 的 Caption（没有时为内置文字）\n"
+                          "\n"
+                          "退出码：0 成功；1 失败（模板、相片或输出文件出错，batch 中任一相片失败）；2 参数错误\n");
+}
+
+} // namespace lumavo::cli

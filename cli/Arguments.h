@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace lumavo::cli {
+
+// Exit codes of lumavo-cli.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+enum class CommandKind { Help, Templates, Place, Render, Batch };
+
+// The retouching edits of the photo edit window, by their command-line names.
+enum class PhotoEdit { Left, Right, HorizontalFlip, VerticalFlip, Sepia, BlackWhite };
+
+// One operator adjustment of the placement: a move (dx, dy) or a zoom step.
+struct PlacementStep {
+    enum class Kind { Move, Zoom } kind = Kind::Move;
+    int32_t dx = 0;
+    int32_t dy = 0;
+    int32_t zoom = 0;
+};
+
+struct Arguments {
+    CommandKind command = CommandKind::Help;
+    QString root;
+    QString templateName;
+    QString photo;
+    QString out;
+    QString outDir;
+    QString format = QStringLiteral("jpg"); // batch output format
+    std::optional<int32_t> quality;
+    std::optional<QString> caption;
+    QList<PhotoEdit> edits; // in command-line order
+    QList<PlacementStep> steps; // moves and zooms in command-line order
+    QStringList photos; // batch
+};
+
+struct ParsedArguments {
+    std::optional<Arguments> arguments; // none on a usage error
+    QString error; // one line, when arguments is none
+};
+
+// Parses the arguments after the program name. Options take their value as
+// the next argument or after "=" (--quality=90).
+ParsedArguments ParseArguments(const QStringList& arguments);
+
+// The short usage text, with the exit codes.
+QString UsageText();
+
+// The file-name extension of a batch format ("jpg" -> ".jpg"); empty when unknown.
+QString ExtensionOfFormat(const QString& format);
+
+} // namespace lumavo::cli

@@ -1,0 +1,186 @@
+#include "cli/Commands.h"
+
+#include "cli/Console.h"
+#include "cli/Messages.h"
+#include "cli/PortraitRoad.h"
+#include "imaging/ScaledLoad.h"
+#include "platform/ProgramFolder.h"
+#include "templates/Caption.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+namespace lumavo::cli {
+
+namespace {
+
+int32_t QualityOf(const Arguments& arguments)
+{
+    return arguments.quality ? *arguments.quality : ReadQuality(SettingsPath());
+}
+
+QString CaptionOf(const Arguments& arguments)
+{
+    return arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
+}
+
+QString PlacementLine(const PhotoPlacement& placement)
+{
+    return QStringLiteral("%1 %2 %3 %4").arg(placement.x).arg(placement.y).arg(placement.width).arg(placement.height);
+}
+
+// Output paths compare as the file system does.
+QString PathKey(const QString& path)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+#ifdef Q_OS_WIN
+    return absolute.toLower();
+#else
+    return absolute;
+#endif
+}
+
+} // namespace
+
+int RunCommand(const Arguments& arguments)
+{
+    switch (arguments.command) {
+    case CommandKind::Templates:
+        return RunTemplates(arguments);
+    case CommandKind::Place:
+        return RunPlace(arguments);
+    case CommandKind::Render:
+        return RunRender(arguments);
+    case CommandKind::Batch:
+        return RunBatch(arguments);
+    case CommandKind::Help:
+        PrintOut(UsageText());
+        return kExitOk;
+    }
+    return kExitUsage;
+}
+
+int RunTemplates(const Arguments& arguments)
+{
+    const QDir root(arguments.root);
+    if (!QFileInfo(arguments.root).isDir()) {
+        PrintError(messages::TemplateRootMissing(arguments.root));
+        return kExitFailure;
+    }
+    bool allRead = true;
+    const QStringList names = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        const auto folder = TemplateFolder::Make(arguments.root, name);
+        if (!folder)
+            continue;
+        // The header gives the size; the picture itself is not decoded.
+        const QString background = folder->File(kBackgroundFile);
+        const QSize size = ReadPictureSize(background);
+        if (!size.isValid()) {
+            PrintError(messages::TemplateBackgroundUnreadable(name, background));
+            allRead = false;
+            continue;
+        }
+        const LayerRect opening = ReadLayerRect(*folder);
+        PrintOut(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                     .arg(name)
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(opening.left)
+                     .arg(opening.top)
+                     .arg(opening.right)
+                     .arg(opening.bottom));
+    }
+    return allRead ? kExitOk : kExitFailure;
+}
+
+int RunPlace(const Arguments& arguments)
+{
+    const Portrait portrait = PreparePortrait(
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {} });
+    if (!portrait.error.isEmpty()) {
+        PrintError(portrait.error);
+        return kExitFailure;
+    }
+    PrintOut(PlacementLine(portrait.photo.placement));
+    return kExitOk;
+}
+
+int RunRender(const Arguments& arguments)
+{
+    if (const QString error = CheckOutputPath(arguments.out, arguments.photo); !error.isEmpty()) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    const QString caption = CaptionOf(arguments);
+    const Portrait portrait = PreparePortrait(
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
+    if (!portrait.error.isEmpty()) {
+        PrintError(portrait.error);
+        return kExitFailure;
+    }
+    const QString error = RenderPortrait(
+        portrait.templ, *portrait.photo.photo, portrait.photo.placement, caption, arguments.out, QualityOf(arguments));
+    if (!error.isEmpty()) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int RunBatch(const Arguments& arguments)
+{
+    const OpenedTemplate templ = OpenTemplate(arguments.root, arguments.templateName);
+    if (!templ.error.isEmpty()) {
+        PrintError(templ.error);
+        return kExitFailure;
+    }
+    if (!QDir().mkpath(arguments.outDir)) {
+        PrintError(messages::OutputDirFailed(arguments.outDir));
+        return kExitFailure;
+    }
+    const QDir outDir(arguments.outDir);
+    const QString extension = ExtensionOfFormat(arguments.format);
+    const int32_t quality = QualityOf(arguments);
+    const QString caption = CaptionOf(arguments);
+
+    QHash<QString, QString> photoOfOutput; // two photos must not write one file
+    QStringList failed;
+    const qsizetype count = arguments.photos.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString& photoPath = arguments.photos[i];
+        const QString outPath = outDir.filePath(QFileInfo(photoPath).completeBaseName() + extension);
+        PrintErr(QStringLiteral("[%1/%2] %3 -> %4")
+                     .arg(i + 1)
+                     .arg(count)
+                     .arg(messages::Native(photoPath), messages::Native(outPath)));
+
+        QString error = CheckOutputPath(outPath, photoPath);
+        const QString key = PathKey(outPath);
+        if (error.isEmpty() && photoOfOutput.contains(key))
+            error = messages::OutputCollision(outPath, photoOfOutput.value(key));
+        if (error.isEmpty()) {
+            photoOfOutput.insert(key, photoPath);
+            const PreparedPhoto photo = PreparePhoto(templ.opening, photoPath, {}, {});
+            error = photo.error.isEmpty()
+                ? RenderPortrait(templ, *photo.photo, photo.placement, caption, outPath, quality)
+                : photo.error;
+        }
+        if (!error.isEmpty()) {
+            PrintError(error);
+            failed.append(photoPath);
+        }
+    }
+
+    if (failed.isEmpty()) {
+        PrintErr(QStringLiteral("完成：%1 张相片全部成功").arg(count));
+        return kExitOk;
+    }
+    PrintErr(QStringLiteral("完成：%1 张成功，%2 张失败：").arg(count - failed.size()).arg(failed.size()));
+    for (const QString& photoPath : failed)
+        PrintErr("  " + messages::Native(photoPath));
+    return kExitFailure;
+}
+
+} // namespace lumavo::cli

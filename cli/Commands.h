@@ -1,0 +1,15 @@
+#pragma once
+
+#include "cli/Arguments.h"
+
+namespace lumavo::cli {
+
+// Runs a parsed command; returns the exit code.
+int RunCommand(const Arguments& arguments);
+
+int RunTemplates(const Arguments& arguments);
+int RunPlace(const Arguments& arguments);
+int RunRender(const Arguments& arguments);
+int RunBatch(const Arguments& arguments);
+
+} // namespace lumavo::cli

@@ -1,0 +1,33 @@
+#include "cli/Console.h"
+
+#include <cstdio>
+
+namespace lumavo::cli {
+
+namespace {
+
+void WriteLine(FILE* stream, const QString& line)
+{
+    const QByteArray bytes = (line + '\n').toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+void PrintOut(const QString& line)
+{
+    WriteLine(stdout, line);
+}
+
+void PrintErr(const QString& line)
+{
+    WriteLine(stderr, line);
+}
+
+void PrintError(const QString& message)
+{
+    WriteLine(stderr, QStringLiteral("错误：") + message);
+}
+
+} // namespace lumavo::cli

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace lumavo::cli {
+
+// One line on standard output, in the system's text encoding.
+void PrintOut(const QString& line);
+// One line on standard error.
+void PrintErr(const QString& line);
+// An error line: "错误：" followed by the message.
+void PrintError(const QString& message);
+
+} // namespace lumavo::cli

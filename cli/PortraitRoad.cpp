@@ -1,0 +1,251 @@
+#include "cli/PortraitRoad.h"
+
+#include "cli/HeapReserve.h"
+#include "cli/Messages.h"
+#include "imaging/GeometricEdits.h"
+#include "imaging/ImageFiles.h"
+#include "imaging/ScaledLoad.h"
+#include "imaging/ToneFilters.h"
+#include "templates/Caption.h"
+#include "templates/OutputRender.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <future>
+#include <system_error>
+#include <utility>
+
+namespace lumavo::cli {
+
+namespace {
+
+// What a rendering allocates per template pixel: the two template pictures,
+// their blended forms and the finished picture, 4 bytes each.
+constexpr size_t kRenderingBytesPerPixel = 5 * 4;
+
+// The edit window's button texts, for messages.
+QString EditName(PhotoEdit edit)
+{
+    switch (edit) {
+    case PhotoEdit::Left:
+        return QStringLiteral("左转90度");
+    case PhotoEdit::Right:
+        return QStringLiteral("右转90度");
+    case PhotoEdit::HorizontalFlip:
+        return QStringLiteral("水平翻转");
+    case PhotoEdit::VerticalFlip:
+        return QStringLiteral("重直翻转");
+    case PhotoEdit::Sepia:
+        return QStringLiteral("怀旧风格");
+    case PhotoEdit::BlackWhite:
+        return QStringLiteral("黑白风格");
+    }
+    return {};
+}
+
+// Applies one edit as the edit window does: turns and flips in place, tone
+// styles as a new picture that replaces the photo.
+Status ApplyEdit(std::unique_ptr<PhotoImage>& photo, PhotoEdit edit)
+{
+    switch (edit) {
+    case PhotoEdit::Left:
+        return RotateFlip(*photo, Rotate270FlipNone);
+    case PhotoEdit::Right:
+        return RotateFlip(*photo, Rotate90FlipNone);
+    case PhotoEdit::HorizontalFlip:
+        return RotateFlip(*photo, RotateNoneFlipX);
+    case PhotoEdit::VerticalFlip:
+        return RotateFlip(*photo, RotateNoneFlipY);
+    case PhotoEdit::Sepia:
+    case PhotoEdit::BlackWhite: {
+        auto toned = ApplyToneFilter(photo.get(), edit == PhotoEdit::Sepia ? SepiaFilter : BlackWhiteFilter);
+        if (!toned)
+            return OutOfMemory;
+        if (const Status status = toned->TakeStatus(); status != Ok)
+            return status;
+        photo = std::move(toned);
+        return Ok;
+    }
+    }
+    return InvalidParameter;
+}
+
+bool IsQuarterTurn(PhotoEdit edit)
+{
+    return edit == PhotoEdit::Left || edit == PhotoEdit::Right;
+}
+
+bool TurnsOddTimes(const QList<PhotoEdit>& edits)
+{
+    return std::count_if(edits.begin(), edits.end(), IsQuarterTurn) % 2 == 1;
+}
+
+// Placement of a photo of the given full size (before its edits): the
+// quarter turns swap its sides, then PlacePhoto, then the steps in order.
+PhotoPlacement FinalPlacement(const LayerRect& opening, int32_t width, int32_t height, const QList<PhotoEdit>& edits,
+    const QList<PlacementStep>& steps)
+{
+    if (TurnsOddTimes(edits))
+        std::swap(width, height);
+    PhotoPlacement placement = PlacePhoto(opening, width, height);
+    for (const PlacementStep& step : steps) {
+        placement = step.kind == PlacementStep::Kind::Move ? MovePlacement(placement, step.dx, step.dy)
+                                                           : ZoomPlacement(placement, step.zoom);
+    }
+    return placement;
+}
+
+PreparedPhoto Prepare(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
+    const QList<PlacementStep>& steps, bool mayReduce)
+{
+    PreparedPhoto result;
+    if (!QFileInfo(photoPath).isFile()) {
+        result.error = messages::PhotoMissing(photoPath);
+        return result;
+    }
+
+    ScaledPicture loaded;
+    const QSize declared = mayReduce ? ReadPictureSize(photoPath) : QSize();
+    if (declared.isValid()) {
+        // The final placement follows from the size alone, so the photo
+        // need only be decoded as large as it will be drawn.
+        const PhotoPlacement planned = FinalPlacement(opening, declared.width(), declared.height(), edits, steps);
+        const bool turned = TurnsOddTimes(edits);
+        loaded = LoadForDrawing(
+            photoPath, turned ? planned.height : planned.width, turned ? planned.width : planned.height);
+    } else {
+        loaded.picture = PhotoImage::FromFile(photoPath);
+        loaded.fullSize = loaded.picture->image().size();
+    }
+    if (const Status status = loaded.picture->TakeStatus(); status != Ok) {
+        result.error
+            = status == FileNotFound ? messages::PhotoMissing(photoPath) : messages::PhotoUnreadable(photoPath, status);
+        return result;
+    }
+
+    for (const PhotoEdit edit : edits) {
+        if (const Status status = ApplyEdit(loaded.picture, edit); status != Ok) {
+            result.error = messages::EditFailed(photoPath, EditName(edit), status);
+            return result;
+        }
+    }
+    result.placement = FinalPlacement(opening, loaded.fullSize.width(), loaded.fullSize.height(), edits, steps);
+    result.photo = std::move(loaded.picture);
+    return result;
+}
+
+} // namespace
+
+OpenedTemplate FindTemplate(const QString& root, const QString& name)
+{
+    OpenedTemplate templ;
+    templ.name = name;
+    if (root.isEmpty() || !QFileInfo(root).isDir()) {
+        templ.error = messages::TemplateRootMissing(root);
+        return templ;
+    }
+    const auto folder = TemplateFolder::Make(root, name);
+    if (!folder) {
+        templ.error = messages::TemplateNameRefused(name);
+        return templ;
+    }
+    if (!QFileInfo(folder->path()).isDir()) {
+        templ.error = messages::TemplateMissing(name, folder->path());
+        return templ;
+    }
+    templ.folder = folder;
+    templ.opening = ReadLayerRect(*folder);
+    return templ;
+}
+
+void CheckTemplatePictures(OpenedTemplate& templ)
+{
+    if (!templ.folder || !templ.error.isEmpty())
+        return;
+    const TemplatePictures pictures = LoadTemplatePictures(*templ.folder);
+    const bool backgroundFailed = !pictures.background || pictures.background->IsNull();
+    if (!pictures.error.isEmpty() || backgroundFailed) {
+        const QString file = templ.folder->File(backgroundFailed ? kBackgroundFile : kForegroundFile);
+        templ.error = messages::TemplatePictureFailed(
+            templ.name, file, pictures.error.isEmpty() ? kTemplateLibraryError : pictures.error);
+        return;
+    }
+    templ.backgroundWidth = int32_t(pictures.background->Width());
+    templ.backgroundHeight = int32_t(pictures.background->Height());
+}
+
+OpenedTemplate OpenTemplate(const QString& root, const QString& name)
+{
+    OpenedTemplate templ = FindTemplate(root, name);
+    CheckTemplatePictures(templ);
+    return templ;
+}
+
+PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
+    const QList<PlacementStep>& steps)
+{
+    return Prepare(opening, photoPath, edits, steps, true);
+}
+
+PreparedPhoto PreparePhotoFullSize(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
+    const QList<PlacementStep>& steps)
+{
+    return Prepare(opening, photoPath, edits, steps, false);
+}
+
+Portrait PreparePortrait(const PortraitRequest& request)
+{
+    Portrait portrait;
+    portrait.templ = FindTemplate(request.root, request.templateName);
+    if (!portrait.templ.error.isEmpty()) {
+        portrait.error = portrait.templ.error;
+        return portrait;
+    }
+
+    // The photo decodes on a second core while this one does everything
+    // that does not need it.
+    const LayerRect opening = portrait.templ.opening;
+    auto preparePhoto
+        = [opening, &request] { return PreparePhoto(opening, request.photoPath, request.edits, request.steps); };
+    std::future<PreparedPhoto> photo;
+    try {
+        photo = std::async(std::launch::async, preparePhoto);
+    } catch (const std::system_error&) {
+        // No second thread to be had: the same work, one after the other.
+    }
+    CheckTemplatePictures(portrait.templ);
+    if (request.captionText && portrait.templ.error.isEmpty()) {
+        LayOutCaption(portrait.templ.backgroundWidth, portrait.templ.backgroundHeight, *request.captionText);
+        ReserveHeap(
+            kRenderingBytesPerPixel * size_t(portrait.templ.backgroundWidth) * size_t(portrait.templ.backgroundHeight));
+    }
+    portrait.photo = photo.valid() ? photo.get() : preparePhoto();
+
+    portrait.error = !portrait.templ.error.isEmpty() ? portrait.templ.error : portrait.photo.error;
+    return portrait;
+}
+
+QString RenderPortrait(const OpenedTemplate& templ, const PhotoImage& photo, const PhotoPlacement& placement,
+    const QString& captionText, const QString& outPath, int32_t quality)
+{
+    RenderResult rendered
+        = RenderOutput(*templ.folder, &photo, placement, templ.backgroundWidth, templ.backgroundHeight, captionText);
+    if (!rendered.picture)
+        return messages::RenderFailed(templ.name, rendered.error.isEmpty() ? kOutputReadError : rendered.error);
+    if (const Status status = SaveImage(rendered.picture, outPath, quality); status != Ok)
+        return messages::OutputWriteFailed(outPath, status);
+    return {};
+}
+
+QString CheckOutputPath(const QString& outPath, const QString& photoPath)
+{
+    if (!ImageEncoder(outPath).found())
+        return messages::OutputTypeUnknown(outPath);
+    const QFileInfo out(outPath);
+    if (out.exists() && out.canonicalFilePath() == QFileInfo(photoPath).canonicalFilePath())
+        return messages::OutputIsPhoto(outPath);
+    return {};
+}
+
+} // namespace lumavo::cli

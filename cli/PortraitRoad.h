@@ -1,0 +1,86 @@
+#pragma once
+
+#include "cli/Arguments.h"
+#include "imaging/PhotoImage.h"
+#include "templates/Composition.h"
+#include "templates/TemplateFolder.h"
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace lumavo::cli {
+
+// The road of one photo through a template, as the working windows take it:
+// template folder, its pictures, the photo, its edits, the placement and the
+// operator's moves and zooms, then the finished picture. Every step that
+// fails gives one error line and stops the road.
+
+// A template found and checked: its folder, opening and background size.
+struct OpenedTemplate {
+    QString name;
+    std::optional<TemplateFolder> folder;
+    LayerRect opening;
+    int32_t backgroundWidth = 0;
+    int32_t backgroundHeight = 0;
+    QString error; // empty when the template is usable
+};
+
+// The photo as it goes into the finished picture.
+struct PreparedPhoto {
+    std::unique_ptr<PhotoImage> photo; // edited; decoded only as large as the placement needs
+    PhotoPlacement placement; // in background pixels, after moves and zooms
+    QString error; // empty when the photo is ready
+};
+
+struct PortraitRequest {
+    QString root;
+    QString templateName;
+    QString photoPath;
+    QList<PhotoEdit> edits;
+    QList<PlacementStep> steps;
+    // The caption to be drawn, when the portrait will be rendered: its face
+    // is prepared while the photo decodes.
+    std::optional<QString> captionText;
+};
+
+struct Portrait {
+    OpenedTemplate templ;
+    PreparedPhoto photo;
+    QString error; // the first failure along the road, empty when ready
+};
+
+// Finds the template folder (refusing names that reach outside the root)
+// and reads its opening, without loading the pictures.
+OpenedTemplate FindTemplate(const QString& root, const QString& name);
+// Loads the template's pictures once to check them and to record the
+// background's size, as the layout window does.
+void CheckTemplatePictures(OpenedTemplate& templ);
+// FindTemplate and CheckTemplatePictures.
+OpenedTemplate OpenTemplate(const QString& root, const QString& name);
+
+// Loads the photo, applies the edits in order, places it into the opening
+// by its full size and applies the moves and zooms in order. The photo is
+// decoded at a reduced size when the final placement leaves the result unchanged.
+PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
+    const QList<PlacementStep>& steps);
+// The same, decoding the photo at full size whatever the placement.
+PreparedPhoto PreparePhotoFullSize(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
+    const QList<PlacementStep>& steps);
+
+// The whole road up to the finished picture. The photo decodes on a second
+// thread; meanwhile this one checks the template's pictures and, for a
+// rendering, readies the caption face and the memory the rendering will use.
+Portrait PreparePortrait(const PortraitRequest& request);
+
+// Renders the finished picture and saves it; an error line, or empty.
+QString RenderPortrait(const OpenedTemplate& templ, const PhotoImage& photo, const PhotoPlacement& placement,
+    const QString& captionText, const QString& outPath, int32_t quality);
+
+// Output checks made before any work: a known file type, and not the photo itself.
+QString CheckOutputPath(const QString& outPath, const QString& photoPath);
+
+} // namespace lumavo::cli

@@ -1,0 +1,103 @@
+#include "imaging/ScaledLoad.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <algorithm>
+
+namespace lumavo {
+
+namespace {
+
+// The same completeness test FromFile applies: a JPEG cut short still
+// decodes (grey rows, a warning only), so its last end-of-image marker must
+// follow its last start-of-scan marker.
+bool JpegLooksComplete(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 tail = std::min<qint64>(file.size(), 256 * 1024);
+    if (!file.seek(file.size() - tail))
+        return false;
+    const QByteArray bytes = file.read(tail);
+    qsizetype lastEnd = -1;
+    qsizetype lastScan = -1;
+    for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
+        if (uchar(bytes[i]) != 0xFF)
+            continue;
+        const uchar marker = uchar(bytes[i + 1]);
+        if (marker == 0xD9)
+            lastEnd = i;
+        else if (marker == 0xDA)
+            lastScan = i;
+    }
+    return lastEnd >= 0 && lastEnd > lastScan;
+}
+
+bool FitsInMemoryLimit(int64_t width, int64_t height)
+{
+    return width > 0 && height > 0 && uint64_t(width) * uint64_t(height) * 4u <= kMaxPictureBytes;
+}
+
+} // namespace
+
+QSize ReadPictureSize(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return {};
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    reader.setDecideFormatFromContent(true);
+    return reader.size();
+}
+
+int32_t ChooseDecodeReduction(QSize fullSize, int32_t drawWidth, int32_t drawHeight)
+{
+    // A placement shrunk to nothing draws nothing; the smallest decode serves.
+    const int64_t needWidth = 2 * int64_t(std::max(drawWidth, 1));
+    const int64_t needHeight = 2 * int64_t(std::max(drawHeight, 1));
+    for (const int32_t reduction : { 8, 4, 2 }) {
+        if (fullSize.width() / reduction >= needWidth && fullSize.height() / reduction >= needHeight)
+            return reduction;
+    }
+    return 1;
+}
+
+ScaledPicture LoadForDrawing(const QString& path, int32_t drawWidth, int32_t drawHeight)
+{
+    ScaledPicture result;
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    reader.setDecideFormatFromContent(true);
+    const QSize fullSize = QFileInfo(path).isFile() ? reader.size() : QSize();
+    const int32_t reduction
+        = fullSize.isValid() && reader.format() == "jpeg" ? ChooseDecodeReduction(fullSize, drawWidth, drawHeight) : 1;
+    if (reduction == 1 || !FitsInMemoryLimit(fullSize.width(), fullSize.height()) || !JpegLooksComplete(path)) {
+        // Full decode, or a file the full loader refuses in its own words.
+        result.picture = PhotoImage::FromFile(path);
+        result.fullSize = result.picture->IsNull() ? fullSize : result.picture->image().size();
+        return result;
+    }
+
+    // Asking for the size rounded down keeps the decoder on exactly
+    // 1/reduction; when the size is not divisible, the decoder's one extra
+    // column or row is resampled away.
+    reader.setScaledSize(QSize(fullSize.width() / reduction, fullSize.height() / reduction));
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        result.picture = PhotoImage::FromFile(path);
+        result.fullSize = fullSize;
+        return result;
+    }
+    if (image.colorSpace().isValid())
+        image.setColorSpace(QColorSpace());
+    result.picture = PhotoImage::Adopt(std::move(image), GenericError);
+    result.fullSize = fullSize;
+    result.reduction = reduction;
+    return result;
+}
+
+} // namespace lumavo

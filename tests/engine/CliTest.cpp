@@ -1,0 +1,348 @@
+// The headless command, run as its own process the way kiosk scripts run it:
+// no display, no platform plugin named.
+
+#include "TestUtils.h"
+#include "imaging/GeometricEdits.h"
+#include "imaging/PhotoImage.h"
+#include "templates/OutputRender.h"
+#include "templates/TemplateFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace lumavo {
+namespace {
+
+using test::Sandbox;
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
+};
+
+CliRun RunCli(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process.setProcessEnvironment(environment);
+    process.start(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments);
+    CliRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+const QColor kBackgroundColor(40, 90, 160);
+const QColor kFrameColor(200, 30, 30);
+
+// A template folder as the studio's template library holds one: background,
+// a foreground frame transparent over the opening, and the layer file.
+void MakeTemplate(const QString& root, const QString& name, QSize size, QRect opening)
+{
+    ASSERT_TRUE(QDir(root).mkpath(name));
+    const QString folder = root + '/' + name + '/';
+    QImage background(size, QImage::Format_RGB32);
+    background.fill(kBackgroundColor);
+    ASSERT_TRUE(background.save(folder + "bs.lmv", "PNG"));
+    QImage foreground(size, QImage::Format_ARGB32);
+    foreground.fill(kFrameColor);
+    {
+        QPainter painter(&foreground);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(opening, Qt::transparent);
+    }
+    ASSERT_TRUE(foreground.save(folder + "fs.lmv", "PNG"));
+    ASSERT_TRUE(test::WriteFile(folder + "layer.lmv",
+        QStringLiteral("[layer]\r\nx=%1\r\ny=%2\r\nwidth=%3\r\nheight=%4\r\n")
+            .arg(opening.x())
+            .arg(opening.y())
+            .arg(opening.width())
+            .arg(opening.height())
+            .toLatin1()));
+}
+
+// The 4R template: 1400 x 2100 with the opening x 100, y 150, 600 x 800.
+void Make4R(const QString& root)
+{
+    MakeTemplate(root, "4R", QSize(1400, 2100), QRect(100, 150, 600, 800));
+}
+
+QString SavePhoto(const Sandbox& box, const QString& name, const QImage& photo, const char* format, int quality = 92)
+{
+    const QString path = box.File(name);
+    EXPECT_TRUE(photo.save(path, format, quality));
+    return path;
+}
+
+QStringList PlaceArgs(const QString& root, const QString& photo)
+{
+    return { "place", "--root", root, "--template", "4R", "--photo", photo };
+}
+
+TEST(CliTemplates, ListsEveryTemplateSortedAndReportsUnreadableBackgrounds)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    MakeTemplate(root, "Lily", QSize(800, 600), QRect(10, 20, 300, 400));
+    ASSERT_TRUE(QDir(root).mkpath("Broken"));
+    ASSERT_TRUE(test::WriteFile(root + "/Broken/bs.lmv", "not a picture"));
+
+    CliRun run = RunCli({ "templates", "--root", root });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "4R 1400 2100 100 150 700 950\nLily 800 600 10 20 310 420\n");
+    ASSERT_EQ(run.errLines().size(), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Broken")) << run.err.toStdString();
+
+    ASSERT_TRUE(QDir(root + "/Broken").removeRecursively());
+    run = RunCli({ "templates", "--root", root });
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.count('\n'), 2);
+    EXPECT_TRUE(run.err.isEmpty());
+
+    run = RunCli({ "templates", "--root", box.File("nowhere") });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("nowhere"));
+}
+
+TEST(CliPlace, FollowsPlacementMovesZoomsAndTurns)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    QImage flat(3000, 2000, QImage::Format_RGB32);
+    flat.fill(QColor(120, 130, 140));
+    const QString photo = SavePhoto(box, "wide.png", flat, "PNG");
+
+    CliRun run = RunCli(PlaceArgs(root, photo));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "100 350 600 400\n");
+
+    run = RunCli(PlaceArgs(root, photo) + QStringList { "--move", "5,0", "--move=5,0", "--zoom", "5" });
+    EXPECT_EQ(run.out, "105 347 610 406\n");
+    run = RunCli(PlaceArgs(root, photo) + QStringList { "--zoom", "-5", "--move", "-5,-7" });
+    EXPECT_EQ(run.out, "100 346 590 394\n");
+
+    // A quarter turn fits the upright photo by its height.
+    run = RunCli(PlaceArgs(root, photo) + QStringList { "--edit", "left" });
+    EXPECT_EQ(run.out, "134 150 533 800\n");
+    run = RunCli(PlaceArgs(root, photo) + QStringList { "--edit", "right", "--edit", "sepia", "--edit", "right" });
+    EXPECT_EQ(run.out, "100 350 600 400\n");
+
+    // A photo smaller than the opening keeps its own size.
+    QImage small(400, 300, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    run = RunCli(PlaceArgs(root, SavePhoto(box, "small.jpg", small, "JPEG")) + QStringList { "--edit", "hflip" });
+    EXPECT_EQ(run.out, "200 400 400 300\n");
+}
+
+TEST(CliRender, WritesTheFinishedPictureWithThePhotoInItsPlace)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QImage source = test::MakeDetailedPhoto(3000, 2000, 5);
+    const QString photo = SavePhoto(box, "photo.jpg", source, "JPEG", 95);
+    const QString out = box.File("out.jpg");
+
+    CliRun run = RunCli({ "render", "--root", root, "--template", "4R", "--photo", photo, "--out", out, "--quality",
+        "90", "--caption", "Lumavo" });
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    QImageReader reader(out);
+    EXPECT_EQ(reader.format(), "jpeg");
+    const QImage picture = reader.read();
+    ASSERT_EQ(picture.size(), QSize(1400, 2100));
+    EXPECT_NEAR(picture.dotsPerMeterX() * 0.0254, 350.0, 0.5);
+    EXPECT_NEAR(picture.dotsPerMeterY() * 0.0254, 350.0, 0.5);
+
+    // The photo fills (100, 350, 600, 400); the frame and the background show around it.
+    const QImage expected = source.scaled(600, 400, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage area = picture.copy(104, 354, 592, 392);
+    const test::ImageDifference inPhoto = test::CompareImages(area, expected.copy(4, 4, 592, 392));
+    EXPECT_LE(inPhoto.maxChannelDelta, 40);
+    EXPECT_LE(inPhoto.meanChannelDelta, 2.5);
+    QImage backgroundArea(100, 100, QImage::Format_RGB32);
+    backgroundArea.fill(kBackgroundColor);
+    EXPECT_TRUE(test::FuzzyEqual(picture.copy(300, 200, 100, 100), backgroundArea, 6, 2.0));
+    EXPECT_LE(std::abs(qRed(picture.pixel(20, 20)) - kFrameColor.red()), 6);
+
+    // The quality reaches the encoder; a PNG name writes a PNG.
+    const QString low = box.File("low.jpg");
+    run = RunCli({ "render", "--root", root, "--template", "4R", "--photo", photo, "--out", low, "--quality", "10" });
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_LT(QFileInfo(low).size(), QFileInfo(out).size());
+    const QString png = box.File("out.png");
+    run = RunCli({ "render", "--root", root, "--template", "4R", "--photo", photo, "--out", png, "--edit", "bw" });
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QImageReader pngReader(png);
+    EXPECT_EQ(pngReader.format(), "png");
+    const QImage grey = pngReader.read();
+    const QRgb centre = grey.pixel(400, 550);
+    EXPECT_EQ(qRed(centre), qBlue(centre));
+    EXPECT_EQ(qGreen(centre), qBlue(centre));
+}
+
+// The command decodes large photos at a reduced size; the finished picture
+// must stay what the full-size road gives.
+TEST(CliRender, ReducedDecodingMatchesTheFullSizeRoad)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    MakeTemplate(root, "Small", QSize(700, 900), QRect(50, 60, 200, 150));
+    const QImage source = test::MakeDetailedPhoto(3200, 2400, 9);
+    const QString photo = SavePhoto(box, "photo.jpg", source, "JPEG", 92);
+    const QString out = box.File("out.png");
+    const CliRun run = RunCli({ "render", "--root", root, "--template", "Small", "--photo", photo, "--out", out,
+        "--caption", "x", "--edit", "right" });
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+
+    auto full = PhotoImage::FromFile(photo);
+    ASSERT_EQ(full->TakeStatus(), Ok);
+    const auto folder = TemplateFolder::Make(root, "Small");
+    ASSERT_TRUE(folder);
+    ASSERT_EQ(RotateFlip(*full, Rotate90FlipNone), Ok);
+    // 3200 x 2400 turned is 2400 x 3200: fitted into 200 x 150 it is 113 x 150.
+    const RenderResult reference = RenderOutput(*folder, full.get(), { 94, 60, 113, 150 }, 700, 900, "x");
+    ASSERT_TRUE(reference.picture);
+    const QImage written(out);
+    const test::ImageDifference difference = test::CompareImages(written, reference.picture->image());
+    EXPECT_TRUE(difference.sameSize);
+    EXPECT_LE(difference.maxChannelDelta, 8);
+    EXPECT_LE(difference.meanChannelDelta, 1.0);
+}
+
+TEST(CliBatch, RendersEveryGoodPhotoAndReportsTheBadOnes)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QString a = SavePhoto(box, "a.jpg", test::MakeTestPhoto(900, 600, 1), "JPEG");
+    const QString b = box.File("b.jpg");
+    ASSERT_TRUE(test::WriteFile(b, QByteArray(5000, 'x')));
+    const QString c = SavePhoto(box, "c.png", test::MakeTestPhoto(500, 700, 2), "PNG");
+    ASSERT_TRUE(QDir(box.path()).mkpath("again"));
+    const QString a2 = SavePhoto(box, "again/a.png", test::MakeTestPhoto(300, 300, 3), "PNG");
+    const QString outDir = box.File("out");
+
+    CliRun run = RunCli({ "batch", "--root", root, "--template", "4R", "--out-dir", outDir, a, b, c, a2 });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains("[2/4]")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QDir::toNativeSeparators(outDir + "/c.jpg")));
+    EXPECT_EQ(QDir(outDir).entryList(QDir::Files), QStringList({ "a.jpg", "c.jpg" }));
+    EXPECT_EQ(QImage(outDir + "/a.jpg").size(), QSize(1400, 2100));
+    // The summary names both failures: the garbage photo and the second a.* photo.
+    const QStringList lines = run.errLines();
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines[lines.size() - 2].endsWith("b.jpg"));
+    EXPECT_TRUE(lines.last().endsWith(QDir::toNativeSeparators(a2)));
+
+    run = RunCli({ "batch", "--root", root, "--template", "4R", "--out-dir", outDir, "--format", "png", a, c });
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QImageReader(outDir + "/c.png").format(), "png");
+
+    // Writing into the photos' own folder must not replace a photo.
+    const QByteArray original = test::ReadFile(a);
+    run = RunCli({ "batch", "--root", root, "--template", "4R", "--out-dir", box.path(), a });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(test::ReadFile(a), original);
+}
+
+TEST(CliErrors, EachFailureGivesOneLineAndLeavesExistingFilesAlone)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QString photo = SavePhoto(box, "photo.jpg", test::MakeTestPhoto(900, 600, 4), "JPEG");
+    const QString garbage = box.File("garbage.jpg");
+    ASSERT_TRUE(test::WriteFile(garbage, QByteArray("\xFF\xD8\xFF\xE0 this is no picture", 24)));
+    const QString existing = box.File("existing.jpg");
+    const QByteArray existingBytes = "an earlier customer's picture";
+    ASSERT_TRUE(test::WriteFile(existing, existingBytes));
+    ASSERT_TRUE(QDir(box.path()).mkpath("busy.jpg")); // a folder where the output would go
+
+    const auto render = [&](const QString& templ, const QString& photoPath, const QString& out) {
+        return RunCli({ "render", "--root", root, "--template", templ, "--photo", photoPath, "--out", out });
+    };
+    struct Case {
+        const char* what;
+        CliRun run;
+        QString mentions;
+    };
+    const Case cases[] = {
+        { "missing template", render("Rose", photo, existing), "Rose" },
+        { "name outside the root", render("../x", photo, existing), "../x" },
+        { "missing photo", render("4R", box.File("none.jpg"), existing), "none.jpg" },
+        { "garbage photo", render("4R", garbage, existing), "garbage.jpg" },
+        { "unknown extension", render("4R", photo, box.File("out.xyz")), "out.xyz" },
+        { "missing folder", render("4R", photo, box.File("no/such/out.jpg")), "out.jpg" },
+        { "output is a folder", render("4R", photo, box.File("busy.jpg")), "busy.jpg" },
+        { "output is the photo", render("4R", photo, photo), "photo.jpg" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.run.exitCode, 1);
+        ASSERT_EQ(c.run.errLines().size(), 1) << c.run.err.toStdString();
+        EXPECT_TRUE(c.run.err.startsWith("错误：")) << c.run.err.toStdString();
+        EXPECT_TRUE(c.run.err.contains(c.mentions)) << c.run.err.toStdString();
+    }
+    EXPECT_TRUE(cases[0].run.err.contains("图库错误，请重装"));
+    EXPECT_EQ(test::ReadFile(existing), existingBytes);
+    EXPECT_TRUE(QFileInfo(box.File("busy.jpg")).isDir());
+    EXPECT_EQ(QImage(photo).size(), QSize(900, 600));
+    // No half-written files are left behind.
+    EXPECT_EQ(QDir(box.path()).entryList(QDir::Files, QDir::Name),
+        QStringList({ "existing.jpg", "garbage.jpg", "photo.jpg" }));
+
+    // A template whose foreground cannot be read fails before anything is written.
+    ASSERT_TRUE(test::WriteFile(root + "/4R/fs.lmv", "broken"));
+    const CliRun broken = render("4R", photo, existing);
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(broken.err.contains("fs.lmv")) << broken.err.toStdString();
+    EXPECT_EQ(test::ReadFile(existing), existingBytes);
+
+    // Argument mistakes: exit 2 with the usage text.
+    const QStringList usageMistakes[] = {
+        {},
+        { "paint" },
+        { "render", "--root", root, "--template", "4R", "--photo", photo },
+        { "render", "--root", root, "--template", "4R", "--photo", photo, "--out", existing, "--quality", "101" },
+        { "place", "--root", root, "--template", "4R", "--photo", photo, "--move", "5" },
+        { "place", "--root", root, "--template", "4R", "--photo", photo, "--edit", "twist" },
+        { "place", "--root", root, "--template", "4R", "--photo", photo, "--out", existing },
+        { "batch", "--root", root, "--template", "4R", "--out-dir", box.path() },
+        { "batch", "--root", root, "--template", "4R", "--out-dir", box.path(), "--format", "gif", photo },
+    };
+    for (const QStringList& arguments : usageMistakes) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CliRun run = RunCli(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.startsWith("错误：")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("lumavo-cli render"));
+    }
+    EXPECT_EQ(test::ReadFile(existing), existingBytes);
+
+    const CliRun help = RunCli({ "--help" });
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("退出码"));
+}
+
+} // namespace
+} // namespace lumavo
