@@ -15,8 +15,9 @@ inline const QString kTemplateLibraryError = QStringLiteral("图库错误，请�
 // A template's folder: template root + separator + name + separator.
 class TemplateFolder {
 public:
-    // None when the name could reach outside the root: it holds "/" or "\",
-    // or is "." or "..". An empty name is refused too.
+    // None when the name could reach outside the root: it holds "/" or "\"
+    // (or a NUL character), or is "." or "..". An empty name is refused too,
+    // and so is an empty root (the name would then hang off the top folder).
     static std::optional<TemplateFolder> Make(const QString& root, const QString& name);
     // Takes a folder path as it is (a separator is added when missing).
     static TemplateFolder FromPath(const QString& folderPath);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "templates/Composition.h"
+
+#include <QRect>
+#include <QSize>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace lumavo {
+
+// Where the placement meets a picture of the given size, in picture pixels
+// (64-bit sums: a placement may lie anywhere in the 32-bit range).
+inline QRect VisiblePart(const PhotoPlacement& placement, const QSize& picture)
+{
+    if (placement.width <= 0 || placement.height <= 0)
+        return QRect();
+    const int64_t left = std::max<int64_t>(placement.x, 0);
+    const int64_t top = std::max<int64_t>(placement.y, 0);
+    const int64_t right = std::min<int64_t>(int64_t(placement.x) + placement.width, picture.width());
+    const int64_t bottom = std::min<int64_t>(int64_t(placement.y) + placement.height, picture.height());
+    if (left >= right || top >= bottom)
+        return QRect();
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+// The visible part in the placement's own pixels.
+inline QRect InPlacement(const QRect& visible, const PhotoPlacement& placement)
+{
+    return QRect(int(int64_t(visible.x()) - placement.x), int(int64_t(visible.y()) - placement.y), visible.width(),
+        visible.height());
+}
+
+// The part of the placement worth scaling: all of it, unless it is larger
+// than the picture it is drawn on; then only around what shows, widened by
+// the margin. This bounds the work and the memory by the picture's size.
+inline QRect ScalingWindow(const PhotoPlacement& placement, const QRect& needed, const QSize& picture, int margin)
+{
+    const QRect whole(0, 0, placement.width, placement.height);
+    if (int64_t(placement.width) * placement.height <= int64_t(picture.width()) * picture.height())
+        return whole;
+    return whole & needed.adjusted(-margin, -margin, margin, margin);
+}
+
+} // namespace lumavo

@@ -1,0 +1,77 @@
+#include "templates/TemplateFolder.h"
+
+#include "platform/ProfileFile.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace lumavo {
+
+namespace {
+
+bool EndsWithSeparator(const QString& path)
+{
+    return path.endsWith(QLatin1Char('/')) || path.endsWith(QDir::separator());
+}
+
+int32_t SaturatedSum(int32_t a, int32_t b)
+{
+    const int64_t sum = int64_t(a) + int64_t(b);
+    return int32_t(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
+}
+
+} // namespace
+
+std::optional<TemplateFolder> TemplateFolder::Make(const QString& root, const QString& name)
+{
+    // The name comes from the album; it must name one folder directly under
+    // the root and nothing else. An empty root would turn the name into a
+    // folder at the top of the file system.
+    if (root.isEmpty() || name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return std::nullopt;
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name.contains(QChar(0)))
+        return std::nullopt;
+    TemplateFolder folder;
+    folder.m_path = root + QDir::separator() + name + QDir::separator();
+    return folder;
+}
+
+TemplateFolder TemplateFolder::FromPath(const QString& folderPath)
+{
+    TemplateFolder folder;
+    folder.m_path = folderPath;
+    if (!EndsWithSeparator(folder.m_path))
+        folder.m_path += QDir::separator();
+    return folder;
+}
+
+LayerRect ReadLayerRect(const TemplateFolder& folder)
+{
+    const QString path = folder.File(QString::fromLatin1(kLayerFile));
+    const QString section = QStringLiteral("layer");
+    const int32_t x = GetProfileInt(path, section, QStringLiteral("x"), 0);
+    const int32_t y = GetProfileInt(path, section, QStringLiteral("y"), 0);
+    const int32_t width = GetProfileInt(path, section, QStringLiteral("width"), 0);
+    const int32_t height = GetProfileInt(path, section, QStringLiteral("height"), 0);
+    // A hand-edited file may hold values whose sum leaves the 32-bit range;
+    // the edge then stops at the range's end instead of wrapping around.
+    return { x, y, SaturatedSum(x, width), SaturatedSum(y, height) };
+}
+
+TemplatePictures LoadTemplatePictures(const TemplateFolder& folder)
+{
+    TemplatePictures pictures;
+    pictures.background = PhotoImage::FromFile(folder.File(QString::fromLatin1(kBackgroundFile)));
+    if (pictures.background->TakeStatus() != Ok) {
+        // Without a background there is no template; the foreground is not tried.
+        pictures.error = kTemplateLibraryError;
+        return pictures;
+    }
+    pictures.foreground = PhotoImage::FromFile(folder.File(QString::fromLatin1(kForegroundFile)));
+    if (pictures.foreground->TakeStatus() != Ok)
+        pictures.error = kTemplateLibraryError;
+    return pictures;
+}
+
+} // namespace lumavo
