@@ -114,14 +114,13 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    const Portrait portrait = PreparePortrait(
+    Portrait portrait = PreparePortrait(
         { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
     }
-    const QString error = RenderPortrait(
-        portrait.templ, *portrait.photo.photo, portrait.photo.placement, caption, arguments.out, QualityOf(arguments));
+    const QString error = RenderPortrait(portrait, caption, arguments.out, QualityOf(arguments));
     if (!error.isEmpty()) {
         PrintError(error);
         return kExitFailure;
@@ -162,10 +161,9 @@ int RunBatch(const Arguments& arguments)
             error = messages::OutputCollision(outPath, photoOfOutput.value(key));
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
-            const PreparedPhoto photo = PreparePhoto(templ.opening, photoPath, {}, {});
-            error = photo.error.isEmpty()
-                ? RenderPortrait(templ, *photo.photo, photo.placement, caption, outPath, quality)
-                : photo.error;
+            Portrait portrait
+                = PreparePortrait({ arguments.root, arguments.templateName, photoPath, {}, {}, caption });
+            error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
         }
         if (!error.isEmpty()) {
             PrintError(error);

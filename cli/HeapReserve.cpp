@@ -21,18 +21,4 @@ void KeepFreedMemory()
 #endif
 }
 
-void ReserveHeap(std::size_t bytes)
-{
-#ifdef __GLIBC__
-    auto* block = static_cast<volatile char*>(std::malloc(bytes));
-    if (!block)
-        return;
-    for (std::size_t offset = 0; offset < bytes; offset += 4096)
-        block[offset] = 0;
-    std::free(const_cast<char*>(block));
-#else
-    (void)bytes;
-#endif
-}
-
 } // namespace lumavo::cli

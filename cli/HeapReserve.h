@@ -9,9 +9,4 @@ namespace lumavo::cli {
 // was released lands on pages already faulted in. Call first thing in main.
 void KeepFreedMemory();
 
-// Faults in `bytes` of heap now and leaves them free for the pictures that
-// follow. Done on an otherwise idle core while the photo decodes: first
-// touches of fresh memory are slow on some machines.
-void ReserveHeap(std::size_t bytes);
-
 } // namespace lumavo::cli

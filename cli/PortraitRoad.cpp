@@ -1,6 +1,5 @@
 #include "cli/PortraitRoad.h"
 
-#include "cli/HeapReserve.h"
 #include "cli/Messages.h"
 #include "imaging/GeometricEdits.h"
 #include "imaging/ImageFiles.h"
@@ -19,10 +18,6 @@
 namespace lumavo::cli {
 
 namespace {
-
-// What a rendering allocates per template pixel: the two template pictures,
-// their blended forms and the finished picture, 4 bytes each.
-constexpr size_t kRenderingBytesPerPixel = 5 * 4;
 
 // The edit window's button texts, for messages.
 QString EditName(PhotoEdit edit)
@@ -214,11 +209,22 @@ Portrait PreparePortrait(const PortraitRequest& request)
     } catch (const std::system_error&) {
         // No second thread to be had: the same work, one after the other.
     }
-    CheckTemplatePictures(portrait.templ);
-    if (request.captionText && portrait.templ.error.isEmpty()) {
-        LayOutCaption(portrait.templ.backgroundWidth, portrait.templ.backgroundHeight, *request.captionText);
-        ReserveHeap(
-            kRenderingBytesPerPixel * size_t(portrait.templ.backgroundWidth) * size_t(portrait.templ.backgroundHeight));
+    if (request.captionText) {
+        // The finished picture is drawn from the template's files as they
+        // are now; their layers are read and combined here meanwhile.
+        portrait.output = OutputTemplate::Load(*portrait.templ.folder);
+        if (!portrait.output->error().isEmpty()) {
+            // The check names the file that failed.
+            CheckTemplatePictures(portrait.templ);
+            if (portrait.templ.error.isEmpty())
+                portrait.templ.error = messages::RenderFailed(portrait.templ.name, portrait.output->error());
+        } else {
+            portrait.templ.backgroundWidth = portrait.output->size().width();
+            portrait.templ.backgroundHeight = portrait.output->size().height();
+            LayOutCaption(portrait.templ.backgroundWidth, portrait.templ.backgroundHeight, *request.captionText);
+        }
+    } else {
+        CheckTemplatePictures(portrait.templ);
     }
     portrait.photo = photo.valid() ? photo.get() : preparePhoto();
 
@@ -226,11 +232,14 @@ Portrait PreparePortrait(const PortraitRequest& request)
     return portrait;
 }
 
-QString RenderPortrait(const OpenedTemplate& templ, const PhotoImage& photo, const PhotoPlacement& placement,
-    const QString& captionText, const QString& outPath, int32_t quality)
+QString RenderPortrait(Portrait& portrait, const QString& captionText, const QString& outPath, int32_t quality)
 {
-    RenderResult rendered
-        = RenderOutput(*templ.folder, &photo, placement, templ.backgroundWidth, templ.backgroundHeight, captionText);
+    const OpenedTemplate& templ = portrait.templ;
+    OutputTemplate layers
+        = portrait.output ? std::move(*portrait.output) : OutputTemplate::Load(*templ.folder);
+    portrait.output.reset();
+    RenderResult rendered = RenderOutput(std::move(layers), portrait.photo.photo.get(), portrait.photo.placement,
+        templ.backgroundWidth, templ.backgroundHeight, captionText);
     if (!rendered.picture)
         return messages::RenderFailed(templ.name, rendered.error.isEmpty() ? kOutputReadError : rendered.error);
     if (const Status status = SaveImage(rendered.picture, outPath, quality); status != Ok)

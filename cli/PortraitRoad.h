@@ -3,6 +3,7 @@
 #include "cli/Arguments.h"
 #include "imaging/PhotoImage.h"
 #include "templates/Composition.h"
+#include "templates/OutputRender.h"
 #include "templates/TemplateFolder.h"
 
 #include <QList>
@@ -50,6 +51,8 @@ struct PortraitRequest {
 struct Portrait {
     OpenedTemplate templ;
     PreparedPhoto photo;
+    // For a rendering: the template's layers, read while the photo decoded.
+    std::optional<OutputTemplate> output;
     QString error; // the first failure along the road, empty when ready
 };
 
@@ -72,13 +75,13 @@ PreparedPhoto PreparePhotoFullSize(const LayerRect& opening, const QString& phot
     const QList<PlacementStep>& steps);
 
 // The whole road up to the finished picture. The photo decodes on a second
-// thread; meanwhile this one checks the template's pictures and, for a
-// rendering, readies the caption face and the memory the rendering will use.
+// thread; meanwhile this one checks the template's pictures or, for a
+// rendering, reads the template's layers for output and readies the caption face.
 Portrait PreparePortrait(const PortraitRequest& request);
 
-// Renders the finished picture and saves it; an error line, or empty.
-QString RenderPortrait(const OpenedTemplate& templ, const PhotoImage& photo, const PhotoPlacement& placement,
-    const QString& captionText, const QString& outPath, int32_t quality);
+// Renders the finished picture from a prepared portrait and saves it; an
+// error line, or empty.
+QString RenderPortrait(Portrait& portrait, const QString& captionText, const QString& outPath, int32_t quality);
 
 // Output checks made before any work: a known file type, and not the photo itself.
 QString CheckOutputPath(const QString& outPath, const QString& photoPath);

@@ -57,8 +57,8 @@ QSize ReadPictureSize(const QString& path)
 int32_t ChooseDecodeReduction(QSize fullSize, int32_t drawWidth, int32_t drawHeight)
 {
     // A placement shrunk to nothing draws nothing; the smallest decode serves.
-    const int64_t needWidth = 2 * int64_t(std::max(drawWidth, 1));
-    const int64_t needHeight = 2 * int64_t(std::max(drawHeight, 1));
+    const int64_t needWidth = std::max(drawWidth, 1);
+    const int64_t needHeight = std::max(drawHeight, 1);
     for (const int32_t reduction : { 8, 4, 2 }) {
         if (fullSize.width() / reduction >= needWidth && fullSize.height() / reduction >= needHeight)
             return reduction;

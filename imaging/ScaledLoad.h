@@ -16,8 +16,9 @@ QSize ReadPictureSize(const QString& path);
 
 // How much smaller (1, 2, 4 or 8 times) a picture of fullSize can be decoded
 // when it will be drawn at drawWidth x drawHeight: the largest reduction that
-// still leaves at least twice the drawn size in each direction, so that the
-// scaling that follows sees as much detail as the full picture would give.
+// still leaves at least the drawn size in each direction. The decoder's
+// reduction averages whole 8 x 8 blocks, so the area-averaging scale that
+// follows gives what it would give from the full picture, within a level or two.
 int32_t ChooseDecodeReduction(QSize fullSize, int32_t drawWidth, int32_t drawHeight);
 
 struct ScaledPicture {

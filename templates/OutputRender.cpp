@@ -47,40 +47,82 @@ LoadedLayers LoadLayers(const TemplateFolder& folder)
 
 } // namespace
 
+// Both layers at the background's size and the foreground laid over the
+// background once; the combined picture becomes the finished picture.
+struct OutputTemplate::Layers {
+    QImage background; // RGB32, any alpha flattened over black
+    QImage foreground; // straight ARGB32
+    ForegroundCoverage coverage;
+    QImage combined; // foreground over background, RGB32
+};
+
+OutputTemplate::OutputTemplate() = default;
+OutputTemplate::OutputTemplate(OutputTemplate&&) noexcept = default;
+OutputTemplate& OutputTemplate::operator=(OutputTemplate&&) noexcept = default;
+OutputTemplate::~OutputTemplate() = default;
+
+QSize OutputTemplate::size() const
+{
+    return m_layers ? m_layers->background.size() : QSize(0, 0);
+}
+
+OutputTemplate OutputTemplate::Load(const TemplateFolder& folder)
+{
+    OutputTemplate result;
+    LoadedLayers loaded = LoadLayers(folder);
+    // The background is judged first, so its failure is the one reported.
+    if (loaded.background->TakeStatus() != Ok || loaded.foreground->TakeStatus() != Ok) {
+        result.m_error = kOutputReadError;
+        return result;
+    }
+    auto layers = std::make_unique<Layers>();
+    const QSize size = loaded.background->image().size();
+    layers->background = FlattenOverBlack(loaded.background->image());
+    QImage foreground = loaded.foreground->image();
+    loaded = LoadedLayers();
+    if (foreground.size() != size)
+        foreground = foreground.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    layers->foreground = ToStraightArgb(foreground);
+    layers->combined = QImage(size, QImage::Format_RGB32);
+    if (!layers->combined.isNull() && !layers->background.isNull() && !layers->foreground.isNull()) {
+        layers->coverage.Build(layers->foreground, size.width(), size.height());
+        BlendForegroundOver(layers->combined, layers->background, layers->foreground, layers->coverage);
+    } else {
+        // Out of memory: the rendering hands back an undrawn picture.
+        layers->combined = QImage();
+    }
+    result.m_layers = std::move(layers);
+    return result;
+}
+
 RenderResult RenderOutput(const TemplateFolder& folder, const PhotoImage* photo, const PhotoPlacement& placement,
+    int32_t recordedWidth, int32_t recordedHeight, const QString& captionText)
+{
+    // Without a recorded size the placement cannot be scaled: refused
+    // before any file is read.
+    if (recordedWidth <= 0 || recordedHeight <= 0)
+        return RenderResult { nullptr, kOutputReadError };
+    return RenderOutput(OutputTemplate::Load(folder), photo, placement, recordedWidth, recordedHeight, captionText);
+}
+
+RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, const PhotoPlacement& placement,
     int32_t recordedWidth, int32_t recordedHeight, const QString& captionText)
 {
     RenderResult result;
     // The placement is scaled by loaded / recorded size; without a recorded
     // size there is nothing to scale it by.
-    if (recordedWidth <= 0 || recordedHeight <= 0) {
+    if (recordedWidth <= 0 || recordedHeight <= 0 || !layers.m_error.isEmpty() || !layers.m_layers) {
         result.error = kOutputReadError;
         return result;
     }
-    LoadedLayers layers = LoadLayers(folder);
-    // The background is judged first, so its failure is the one reported.
-    if (layers.background->TakeStatus() != Ok || layers.foreground->TakeStatus() != Ok) {
-        result.error = kOutputReadError;
-        return result;
-    }
-
-    const QSize size = layers.background->image().size();
-    QImage picture(size, QImage::Format_RGB32);
-    const QImage background = FlattenOverBlack(layers.background->image());
-    QImage foreground = layers.foreground->image();
-    if (foreground.size() != size)
-        foreground = foreground.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    foreground = ToStraightArgb(foreground);
-    if (picture.isNull() || background.isNull() || foreground.isNull()) {
+    const std::unique_ptr<OutputTemplate::Layers> taken = std::move(layers.m_layers);
+    if (taken->combined.isNull()) {
         // The undrawn picture goes back; saving it fails later.
         result.picture = PhotoImage::Adopt(QImage(), OutOfMemory);
         return result;
     }
-    layers = LoadedLayers();
-
-    ForegroundCoverage coverage;
-    coverage.Build(foreground, size.width(), size.height());
-    BlendForegroundOver(picture, background, foreground, coverage);
+    QImage picture = std::move(taken->combined);
+    const QSize size = picture.size();
 
     if (photo && !photo->IsNull()) {
         const PhotoPlacement scaledPlacement { Rescale(placement.x, size.width(), recordedWidth),
@@ -97,7 +139,7 @@ RenderResult RenderOutput(const TemplateFolder& folder, const PhotoImage* photo,
                     int(int64_t(scaledPlacement.x) + window.x()), int(int64_t(scaledPlacement.y) + window.y()));
                 const PhotoLayer layer { &scaled.pixels, scaled.opaque, origin };
                 // The picture holds foreground over background: it is its own base.
-                DrawPhotoArea(picture, picture, background, foreground, coverage, layer, visible);
+                DrawPhotoArea(picture, picture, taken->background, taken->foreground, taken->coverage, layer, visible);
             }
         }
     }

@@ -4,6 +4,7 @@
 #include "templates/Composition.h"
 #include "templates/TemplateFolder.h"
 
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -19,10 +20,41 @@ struct RenderResult {
     QString error;                       // shown once by the caller when set
 };
 
+// The template half of a finished picture: bs.lmv and fs.lmv read afresh
+// and the foreground laid over the background, ready for the photo. Made
+// apart from the rendering so that a caller may prepare it while the photo
+// is still decoding.
+class OutputTemplate {
+public:
+    static OutputTemplate Load(const TemplateFolder& folder);
+
+    OutputTemplate(OutputTemplate&&) noexcept;
+    OutputTemplate& operator=(OutputTemplate&&) noexcept;
+    ~OutputTemplate();
+
+    // kOutputReadError when a template picture could not be read.
+    const QString& error() const { return m_error; }
+    // The background's size (0 x 0 when it could not be read).
+    QSize size() const;
+
+private:
+    OutputTemplate();
+    struct Layers;
+    std::unique_ptr<Layers> m_layers;
+    QString m_error;
+
+    friend RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo,
+                                     const PhotoPlacement& placement, int32_t recordedWidth,
+                                     int32_t recordedHeight, const QString& captionText);
+};
+
 // The finished picture: the template's layers read afresh from its folder,
 // the photo (borrowed) at the placement scaled from the recorded background
 // size to the loaded one, the caption line, 350 dpi, no alpha.
 RenderResult RenderOutput(const TemplateFolder& folder, const PhotoImage* photo, const PhotoPlacement& placement,
+                          int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
+// The same on template layers prepared beforehand (used up by the rendering).
+RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, const PhotoPlacement& placement,
                           int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
 
 } // namespace lumavo

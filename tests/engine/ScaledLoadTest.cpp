@@ -32,15 +32,15 @@ int PixelsDifferingBy(const QImage& a, const QImage& b, int threshold)
     return count;
 }
 
-TEST(ScaledLoad, ReducesOnlyWhileTwiceTheDrawnSizeRemains)
+TEST(ScaledLoad, ReducesOnlyWhileTheDrawnSizeRemains)
 {
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 600, 400), 4);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 375, 250), 8);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 376, 250), 4);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 600, 400), 2);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 751, 400), 1);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 600, 400), 8);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 750, 500), 8);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 751, 500), 4);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 600, 400), 4);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 1501, 400), 1);
     // The tighter direction decides: a tall drawing of a wide photo.
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 100, 900), 2);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 100, 900), 4);
     // A placement zoomed down to nothing needs no detail at all.
     EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 0, -20), 8);
 }
@@ -104,7 +104,7 @@ TEST(ScaledLoad, FinishedPictureFromTheReducedPhotoMatchesTheFullRoad)
     const PhotoPlacement placement { 100, 350, 400, 300 };
     ScaledPicture reduced = LoadForDrawing(photoPath, placement.width, placement.height);
     ASSERT_EQ(reduced.picture->TakeStatus(), Ok);
-    EXPECT_EQ(reduced.reduction, 4);
+    EXPECT_EQ(reduced.reduction, 8);
     auto full = PhotoImage::FromFile(photoPath);
     ASSERT_EQ(full->TakeStatus(), Ok);
 
