@@ -19,10 +19,20 @@ PixelArray ReadPixels(PhotoImage& picture)
     }
     const QImage& image = picture.image();
     const QImage::Format format = image.format();
-    if (format == QImage::Format_ARGB32 || format == QImage::Format_RGB32) {
-        // Qt keeps the alpha byte of RGB32 pixels at 0xFF, so both copy as they are.
+    if (format == QImage::Format_ARGB32) {
         for (int64_t y = 0; y < height; ++y)
             std::memcpy(pixels.get() + y * width, image.constScanLine(int(y)), size_t(width) * 4);
+        return pixels;
+    }
+    if (format == QImage::Format_RGB32) {
+        // The fourth byte of an RGB32 pixel is only padding: a picture wrapped
+        // around foreign memory may hold anything there, yet reads as opaque.
+        for (int64_t y = 0; y < height; ++y) {
+            const uint32_t* source = reinterpret_cast<const uint32_t*>(image.constScanLine(int(y)));
+            uint32_t* target = pixels.get() + y * width;
+            for (int64_t x = 0; x < width; ++x)
+                target[x] = source[x] | 0xFF000000u;
+        }
         return pixels;
     }
     // Other formats convert a band of rows at a time, so that no second
@@ -43,8 +53,12 @@ PixelArray ReadPixels(PhotoImage& picture)
 
 std::unique_ptr<PhotoImage> ImageFromPixels(int32_t width, int32_t height, const uint32_t* pixels)
 {
+    // Without an array there is nothing to copy: a blank picture reported as
+    // made would pass for the caller's pixels.
+    if (!pixels)
+        return PhotoImage::Adopt(QImage(), InvalidParameter);
     auto picture = PhotoImage::Blank(width, height, PixelFormat32bppARGB);
-    if (picture->lastStatus() != Ok || !pixels)
+    if (picture->lastStatus() != Ok)
         return picture;
     QImage& image = picture->mutableImage();
     for (int y = 0; y < height; ++y)
@@ -56,10 +70,15 @@ std::unique_ptr<PhotoImage> ImageFromPixels(int32_t width, int32_t height, Pixel
 {
     if (width <= 0 || height <= 0 || !pixels || uint64_t(width) * uint64_t(height) * 4u > kMaxPictureBytes)
         return PhotoImage::Adopt(QImage(), InvalidParameter);
-    // The picture wraps the array's memory and frees it with itself.
-    uint32_t* data = pixels.release();
-    QImage image(reinterpret_cast<uchar*>(data), width, height, qsizetype(width) * 4, QImage::Format_ARGB32,
-                 [](void* block) { delete[] static_cast<uint32_t*>(block); }, data);
+    // The picture wraps the array's memory and frees it with itself. Qt does
+    // not call the clean-up function when it refuses the buffer, so the array
+    // is handed over only once the picture exists.
+    uint32_t* data = pixels.get();
+    QImage image(
+        reinterpret_cast<uchar*>(data), width, height, qsizetype(width) * 4, QImage::Format_ARGB32,
+        [](void* block) { PixelArray(static_cast<uint32_t*>(block)); }, data);
+    if (!image.isNull())
+        (void)pixels.release();
     return PhotoImage::Adopt(std::move(image), OutOfMemory);
 }
 
