@@ -30,8 +30,8 @@ enum Status : int32_t {
     FontFamilyNotFound = 14,
     FontStyleNotFound = 15,
     NotTrueTypeFont = 16,
-    UnsupportedGdiplusVersion = 17,
-    GdiplusNotInitialized = 18,
+    UnsupportedLibraryVersion = 17,
+    LibraryNotInitialized = 18,
     PropertyNotFound = 19,
     PropertyNotSupported = 20,
 };

@@ -1,5 +1,7 @@
 #include "imaging/ScaledLoad.h"
 
+#include "imaging/PictureChecks.h"
+
 #include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
@@ -8,41 +10,6 @@
 #include <algorithm>
 
 namespace lumavo {
-
-namespace {
-
-// The same completeness test FromFile applies: a JPEG cut short still
-// decodes (grey rows, a warning only), so its last end-of-image marker must
-// follow its last start-of-scan marker.
-bool JpegLooksComplete(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 tail = std::min<qint64>(file.size(), 256 * 1024);
-    if (!file.seek(file.size() - tail))
-        return false;
-    const QByteArray bytes = file.read(tail);
-    qsizetype lastEnd = -1;
-    qsizetype lastScan = -1;
-    for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
-        if (uchar(bytes[i]) != 0xFF)
-            continue;
-        const uchar marker = uchar(bytes[i + 1]);
-        if (marker == 0xD9)
-            lastEnd = i;
-        else if (marker == 0xDA)
-            lastScan = i;
-    }
-    return lastEnd >= 0 && lastEnd > lastScan;
-}
-
-bool FitsInMemoryLimit(int64_t width, int64_t height)
-{
-    return width > 0 && height > 0 && uint64_t(width) * uint64_t(height) * 4u <= kMaxPictureBytes;
-}
-
-} // namespace
 
 QSize ReadPictureSize(const QString& path)
 {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "imaging/PhotoImage.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace lumavo {
+
+// Checks the loaders make before trusting a decoder's success.
+
+// A JPEG file whose last end-of-image marker follows its last scan.
+bool JpegLooksComplete(const QString& path);
+// An uncompressed BMP file at least as long as its header's pixel area.
+bool BmpLooksComplete(const QString& path);
+// A picture whose 32-bit pixels fit within kMaxPictureBytes.
+bool FitsInMemoryLimit(int64_t width, int64_t height);
+
+} // namespace lumavo
