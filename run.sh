@@ -3,13 +3,13 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/scripts/install-deps.sh"
-"$here/scripts/build.sh" "$here/build" -DCMAKE_BUILD_TYPE=Release -DLUMAVO_BUILD_TESTS=OFF -DLUMAVO_BUILD_BENCH=OFF
+"$here/scripts/build.sh" "$here/build" -DCMAKE_BUILD_TYPE=Release -- lumavo-cli lumavo-samples
 
 bin="$here/build/bin"
 # The windows are not there yet: render a demo portrait with the batch
-# command from the first sample photo and the 4R sample template.
-photo="$(ls "$bin/samples/photos/"*.jpg | head -n 1)"
-template="$(ls "$bin/temple" | head -n 1)"
+# command from a sample photo and the 4R sample template.
+photo="$bin/samples/photos/portrait-woman.jpg"
+template="4R-classic-cream"
 out="$here/build/demo-portrait.jpg"
 "$bin/lumavo-cli" templates --root "$bin/temple"
 "$bin/lumavo-cli" render --root "$bin/temple" --template "$template" --photo "$photo" --out "$out"

@@ -6,11 +6,11 @@ here="$(cd "$(dirname "$0")" && pwd)"
 "$here/scripts/install-deps.sh"
 export QT_QPA_PLATFORM=offscreen
 
-"$here/scripts/build.sh" "$here/build" -DCMAKE_BUILD_TYPE=Release
+"$here/scripts/build.sh" "$here/build" -DCMAKE_BUILD_TYPE=Release -DLUMAVO_BUILD_TESTS=ON -DLUMAVO_BUILD_BENCH=ON
 (cd "$here/build" && ctest --output-on-failure -j 2)
 
 "$here/scripts/build.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLUMAVO_SANITIZE=ON -DLUMAVO_BUILD_BENCH=OFF
+  -DLUMAVO_SANITIZE=ON -DLUMAVO_BUILD_TESTS=ON -DLUMAVO_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -63,10 +63,10 @@ void BM_SaveTiffLzw(benchmark::State& state)
 {
     SaveAs(state, "portrait.tif", 90);
 }
-BENCHMARK(BM_SaveJpegQuality90)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SavePng)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SaveBmp)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SaveTiffLzw)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveJpegQuality90)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SavePng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveBmp)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveTiffLzw)->Unit(benchmark::kMillisecond);
 
 void BM_LoadJpeg(benchmark::State& state)
 {
@@ -85,6 +85,6 @@ void BM_LoadJpeg(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * int64_t(kWidth) * kHeight);
 }
-BENCHMARK(BM_LoadJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadJpeg)->Unit(benchmark::kMillisecond);
 
 } // namespace

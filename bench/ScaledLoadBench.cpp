@@ -44,7 +44,7 @@ void BM_LoadPhotoFullSize(benchmark::State& state)
         benchmark::DoNotOptimize(photo->Width());
     }
 }
-BENCHMARK(BM_LoadPhotoFullSize)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadPhotoFullSize)->Unit(benchmark::kMillisecond);
 
 // The photo as lumavo-cli render loads it for the 4R opening (600 x 400 drawn).
 void BM_LoadPhotoForDrawing(benchmark::State& state)
@@ -55,6 +55,6 @@ void BM_LoadPhotoForDrawing(benchmark::State& state)
         benchmark::DoNotOptimize(loaded.picture->Width());
     }
 }
-BENCHMARK(BM_LoadPhotoForDrawing)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadPhotoForDrawing)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -32,7 +32,7 @@ void BM_Sepia(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * int64_t(kWidth) * kHeight);
 }
-BENCHMARK(BM_Sepia)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Sepia)->Unit(benchmark::kMillisecond);
 
 void BM_BlackWhite(benchmark::State& state)
 {
@@ -44,6 +44,6 @@ void BM_BlackWhite(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * int64_t(kWidth) * kHeight);
 }
-BENCHMARK(BM_BlackWhite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BlackWhite)->Unit(benchmark::kMillisecond);
 
 } // namespace
