@@ -324,8 +324,9 @@ TEST(PhotoScalingTest, ReductionsAverageAndKeepOpacity)
             const ScaledPhoto reduced = scaler.Scale(*photo, size.width(), size.height(), whole);
             const test::ImageDifference diff = test::CompareImages(reduced.pixels, exact);
             EXPECT_LE(diff.meanChannelDelta, 1.0);
-            if (photo == &smooth)
+            if (photo == &smooth) {
                 EXPECT_LE(diff.maxChannelDelta, 3);
+            }
         }
     }
     // A window of the placement is the same part of the whole.
