@@ -13,8 +13,9 @@ namespace lumavo {
 class ImageEncoder {
 public:
     // Looks the encoder up: the lower-cased text's part from its last "."
-    // becomes "*.ext" and is searched as a substring of each encoder's
-    // extension list; text without "." is compared with the MIME types.
+    // becomes "*.ext"; text without "." stays whole (a MIME type). The first
+    // encoder whose MIME type equals the key, or whose extension list holds
+    // it as a substring, is chosen.
     explicit ImageEncoder(const QString& text);
 
     bool found() const { return m_found; }

@@ -137,12 +137,13 @@ std::unique_ptr<PhotoImage> PhotoImage::CloneArea(int32_t x, int32_t y, int32_t 
                                                   PixelFormat format)
 {
     const QImage::Format storage = StorageFormat(format);
-    const QRect area(x, y, width, height);
-    if (m_image.isNull() || width <= 0 || height <= 0 || storage == QImage::Format_Invalid
-        || !m_image.rect().contains(area)) {
+    // Checked in 64 bits: a far-off corner plus the size would overflow a QRect.
+    if (m_image.isNull() || width <= 0 || height <= 0 || x < 0 || y < 0 || storage == QImage::Format_Invalid
+        || int64_t(x) + width > m_image.width() || int64_t(y) + height > m_image.height()) {
         SetStatus(InvalidParameter);
         return nullptr;
     }
+    const QRect area(x, y, width, height);
     QImage copy = area == m_image.rect() ? m_image : m_image.copy(area);
     copy = std::move(copy).convertToFormat(storage);
     if (copy.isNull()) {

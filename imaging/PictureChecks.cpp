@@ -5,35 +5,69 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace lumavo {
 
 // A JPEG cut short still decodes (the decoder pads the missing rows with
-// grey and only warns), so a photo whose end marker is missing is refused
-// here. Inside the compressed data a 0xFF byte is always followed by 0x00 or
-// a restart marker, so the last end-of-image marker must follow the last
-// start-of-scan marker.
+// grey and only warns), so a photo without its end-of-image marker is refused
+// here. The file is walked as the decoder walks it, segment by segment and
+// through each scan's data (where 0xFF is followed only by 0x00, fill or a
+// restart marker), up to the first end marker: phones append videos and
+// further pictures after it, which the decoder never reads.
 bool JpegLooksComplete(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const qint64 tail = std::min<qint64>(file.size(), 256 * 1024);
-    if (!file.seek(file.size() - tail))
-        return false;
-    const QByteArray bytes = file.read(tail);
-    qsizetype lastEnd = -1;
-    qsizetype lastScan = -1;
-    for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
-        if (uchar(bytes[i]) != 0xFF)
-            continue;
-        const uchar marker = uchar(bytes[i + 1]);
-        if (marker == 0xD9)
-            lastEnd = i;
-        else if (marker == 0xDA)
-            lastScan = i;
+    qint64 size = file.size();
+    QByteArray copy;
+    const uchar* data = size > 0 ? file.map(0, size) : nullptr;
+    if (!data) {
+        copy = file.readAll();
+        data = reinterpret_cast<const uchar*>(copy.constData());
+        size = copy.size();
     }
-    return lastEnd >= 0 && lastEnd > lastScan;
+    const uchar* const end = data + size;
+    if (end - data < 2 || data[0] != 0xFF || data[1] != 0xD8)
+        return false;
+
+    const uchar* at = data + 2;
+    for (;;) {
+        // The next marker; stray bytes before it are skipped, as the decoder does.
+        at = static_cast<const uchar*>(std::memchr(at, 0xFF, size_t(end - at)));
+        if (!at)
+            return false;
+        while (at < end && *at == 0xFF)
+            ++at;
+        if (at == end)
+            return false;
+        const uchar marker = *at++;
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0x00 || marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7))
+            continue; // no length follows
+        if (end - at < 2)
+            return false;
+        const qint64 length = qint64(at[0]) << 8 | at[1];
+        if (length < 2 || end - at < length)
+            return false;
+        at += length;
+        if (marker != 0xDA)
+            continue;
+        // A scan's data runs to the first marker other than a restart.
+        for (;;) {
+            at = static_cast<const uchar*>(std::memchr(at, 0xFF, size_t(end - at)));
+            if (!at || end - at < 2)
+                return false;
+            const uchar next = at[1];
+            if (next == 0x00 || next == 0xFF || (next >= 0xD0 && next <= 0xD7)) {
+                at += next == 0xFF ? 1 : 2;
+                continue;
+            }
+            break;
+        }
+    }
 }
 
 // Qt's BMP decoder stops at the end of the data and reports success, leaving

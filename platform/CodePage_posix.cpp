@@ -82,16 +82,18 @@ QByteArray Convert(Iconv& cd, QByteArrayView input, QByteArrayView replacement, 
         char* outPtr = buffer;
         size_t outLeft = sizeof buffer;
         const size_t result = iconv(cd.handle(), IconvInput { &in }, &inLeft, &outPtr, &outLeft);
+        // Taken at once: the append below may allocate, and allocation may change errno.
+        const int error = result == size_t(-1) ? errno : 0;
         out.append(buffer, outPtr - buffer);
         if (result != size_t(-1))
             continue;
-        if (errno == E2BIG)
+        if (error == E2BIG)
             continue;
         // EILSEQ (not convertible) or EINVAL (cut short at the end).
         size_t skip = 1;
-        if (inputIsUtf8 && errno == EILSEQ)
+        if (inputIsUtf8 && error == EILSEQ)
             skip = size_t(Utf8SequenceLength(static_cast<unsigned char>(*in)));
-        if (errno != EILSEQ)
+        if (error != EILSEQ)
             skip = inLeft;
         skip = std::min(skip, inLeft);
         in += skip;

@@ -178,6 +178,41 @@ TEST(PictureLoading, UnreadableFilesAreRefused)
     }
 }
 
+TEST(PictureLoading, JpegsWithDataAfterTheirEndLoad)
+{
+    // Phones append a video or a second picture after the end marker; the
+    // picture itself is whole and must load, while a cut-short one must not.
+    Sandbox box;
+    const QImage photo = test::MakeTestPhoto(120, 80);
+    const QByteArray jpeg = Encode(photo, "jpeg");
+    QByteArray progressive;
+    {
+        QBuffer buffer(&progressive);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        ASSERT_TRUE(writer.write(photo));
+    }
+    const QByteArray video = QByteArray::fromHex("00000018") + "ftypmp42" + QByteArray::fromHex("FFDA0008")
+        + QByteArray(3000, '\x5A') + QByteArray::fromHex("FFD8FFDA");
+
+    ASSERT_TRUE(test::WriteFile(box.File("motion.jpg"), jpeg + video));
+    ASSERT_TRUE(test::WriteFile(box.File("progressive.jpg"), progressive + video));
+    for (const char* name : { "motion.jpg", "progressive.jpg" }) {
+        const auto picture = PhotoImage::FromFile(box.File(name));
+        EXPECT_EQ(picture->lastStatus(), Ok) << name;
+        EXPECT_EQ(picture->Width(), 120u) << name;
+    }
+
+    // A progressive file cut between its scans still ends in a marker-free tail.
+    const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
+    ASSERT_GT(lastScan, 0);
+    ASSERT_TRUE(test::WriteFile(box.File("cut.jpg"), progressive.left(lastScan) + video));
+    ExpectRefused(box.File("cut.jpg"), "cut.jpg");
+    ASSERT_TRUE(test::WriteFile(box.File("cut-early.jpg"), progressive.left(lastScan - 1)));
+    ExpectRefused(box.File("cut-early.jpg"), "cut-early.jpg");
+}
+
 TEST(PictureLoading, HugeHeadersAreRefusedBeforeDecoding)
 {
     Sandbox box;

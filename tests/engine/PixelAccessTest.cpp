@@ -160,6 +160,11 @@ TEST(PixelAccessTest, CloneAreaAlwaysSetsTheStatus)
     EXPECT_EQ(picture->TakeStatus(), InvalidParameter);
     EXPECT_EQ(picture->CloneArea(0, 0, 0, 1, PixelFormat32bppARGB), nullptr);
     EXPECT_EQ(picture->TakeStatus(), InvalidParameter);
+    // Far-off corners must not wrap around into the picture.
+    EXPECT_EQ(picture->CloneArea(INT32_MAX - 1, 0, 4, 1, PixelFormat32bppARGB), nullptr);
+    EXPECT_EQ(picture->TakeStatus(), InvalidParameter);
+    EXPECT_EQ(picture->CloneArea(0, INT32_MAX, 1, INT32_MAX, PixelFormat32bppARGB), nullptr);
+    EXPECT_EQ(picture->TakeStatus(), InvalidParameter);
     EXPECT_EQ(picture->lastStatus(), Ok);
 
     auto whole = picture->CloneArea(0, 0, 4, 3, PixelFormat32bppARGB);
