@@ -176,7 +176,9 @@ ParsedArguments ParseArguments(const QStringList& arguments)
         if (equals > 0) {
             value = word.mid(equals + 1);
         } else {
-            if (i + 1 >= arguments.size())
+            // A following option means this one's value was left out (a
+            // value that starts with "--" is given after "=").
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--")))
                 return Failure(QStringLiteral("选项“%1”缺少取值").arg(name));
             value = arguments[++i];
         }

@@ -48,7 +48,8 @@ struct ParsedArguments {
 };
 
 // Parses the arguments after the program name. Options take their value as
-// the next argument or after "=" (--quality=90).
+// the next argument or after "=" (--quality=90); a next argument starting
+// with "--" is taken for a missing value, not as the value.
 ParsedArguments ParseArguments(const QStringList& arguments);
 
 // The short usage text, with the exit codes.

@@ -145,6 +145,13 @@ int RunBatch(const Arguments& arguments)
     const QString caption = CaptionOf(arguments);
 
     QHash<QString, QString> photoOfOutput; // two photos must not write one file
+    // Outputs may land beside the photos: none of the batch's photos, done
+    // or still to come, is ever written over.
+    QHash<QString, QString> photoAtPath;
+    for (const QString& photoPath : arguments.photos) {
+        if (const QString canonical = QFileInfo(photoPath).canonicalFilePath(); !canonical.isEmpty())
+            photoAtPath.insert(canonical, photoPath);
+    }
     QStringList failed;
     const qsizetype count = arguments.photos.size();
     for (qsizetype i = 0; i < count; ++i) {
@@ -159,6 +166,9 @@ int RunBatch(const Arguments& arguments)
         const QString key = PathKey(outPath);
         if (error.isEmpty() && photoOfOutput.contains(key))
             error = messages::OutputCollision(outPath, photoOfOutput.value(key));
+        if (const QString existing = QFileInfo(outPath).canonicalFilePath();
+            error.isEmpty() && !existing.isEmpty() && photoAtPath.contains(existing))
+            error = messages::OutputIsBatchPhoto(outPath, photoAtPath.value(existing));
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
             Portrait portrait

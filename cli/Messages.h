@@ -75,6 +75,11 @@ inline QString OutputIsPhoto(const QString& path)
     return QStringLiteral("输出文件“%1”就是相片本身，不能覆盖").arg(Native(path));
 }
 
+inline QString OutputIsBatchPhoto(const QString& path, const QString& photo)
+{
+    return QStringLiteral("输出文件“%1”是本批的相片“%2”，不能覆盖").arg(Native(path), Native(photo));
+}
+
 inline QString OutputWriteFailed(const QString& path, Status status)
 {
     return QStringLiteral("无法写入输出文件“%1”（状态 %2）").arg(Native(path)).arg(int(status));

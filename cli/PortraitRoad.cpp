@@ -92,7 +92,7 @@ PhotoPlacement FinalPlacement(const LayerRect& opening, int32_t width, int32_t h
 }
 
 PreparedPhoto Prepare(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps, bool mayReduce)
+    const QList<PlacementStep>& steps)
 {
     PreparedPhoto result;
     if (!QFileInfo(photoPath).isFile()) {
@@ -101,7 +101,7 @@ PreparedPhoto Prepare(const LayerRect& opening, const QString& photoPath, const 
     }
 
     ScaledPicture loaded;
-    const QSize declared = mayReduce ? ReadPictureSize(photoPath) : QSize();
+    const QSize declared = ReadPictureSize(photoPath);
     if (declared.isValid()) {
         // The final placement follows from the size alone, so the photo
         // need only be decoded as large as it will be drawn.
@@ -180,13 +180,7 @@ OpenedTemplate OpenTemplate(const QString& root, const QString& name)
 PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
     const QList<PlacementStep>& steps)
 {
-    return Prepare(opening, photoPath, edits, steps, true);
-}
-
-PreparedPhoto PreparePhotoFullSize(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps)
-{
-    return Prepare(opening, photoPath, edits, steps, false);
+    return Prepare(opening, photoPath, edits, steps);
 }
 
 Portrait PreparePortrait(const PortraitRequest& request)

@@ -67,11 +67,9 @@ OpenedTemplate OpenTemplate(const QString& root, const QString& name);
 
 // Loads the photo, applies the edits in order, places it into the opening
 // by its full size and applies the moves and zooms in order. The photo is
-// decoded at a reduced size when the final placement leaves the result unchanged.
+// decoded at a reduced size when the final placement needs no more (the
+// result stays within a level or two of the full-size road).
 PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps);
-// The same, decoding the photo at full size whatever the placement.
-PreparedPhoto PreparePhotoFullSize(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
     const QList<PlacementStep>& steps);
 
 // The whole road up to the finished picture. The photo decodes on a second

@@ -53,13 +53,7 @@ PhotoImage::~PhotoImage() = default;
 
 std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
 {
-    // Qt refuses pictures over 256 MB by default; a 100-megapixel photo
-    // needs 400 MB. Our own 32-bit limit is checked before decoding.
-    static const bool limitSet = [] {
-        QImageReader::setAllocationLimit(4096);
-        return true;
-    }();
-    (void)limitSet;
+    PrepareDecoders();
 
     std::unique_ptr<PhotoImage> picture(new PhotoImage(QImage()));
     if (path.isEmpty() || !QFileInfo(path).isFile()) {

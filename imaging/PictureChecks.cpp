@@ -2,12 +2,23 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QImageReader>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 namespace lumavo {
+
+void PrepareDecoders()
+{
+    // Our own 32-bit limit (FitsInMemoryLimit) is checked before decoding.
+    static const bool prepared = [] {
+        QImageReader::setAllocationLimit(4096);
+        return true;
+    }();
+    (void)prepared;
+}
 
 // A JPEG cut short still decodes (the decoder pads the missing rows with
 // grey and only warns), so a photo without its end-of-image marker is refused

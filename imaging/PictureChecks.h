@@ -8,6 +8,12 @@
 
 namespace lumavo {
 
+// Raises Qt's decoder allocation limit (256 MB by default, too small for a
+// 100-megapixel photo) once per process, before the first picture is read.
+// Every loader calls it before making a reader, so that no reader runs on
+// another thread while the limit changes.
+void PrepareDecoders();
+
 // Checks the loaders make before trusting a decoder's success.
 
 // A JPEG file whose last end-of-image marker follows its last scan.

@@ -15,6 +15,7 @@ QSize ReadPictureSize(const QString& path)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return {};
+    PrepareDecoders();
     QImageReader reader(path);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);
@@ -36,6 +37,7 @@ int32_t ChooseDecodeReduction(QSize fullSize, int32_t drawWidth, int32_t drawHei
 ScaledPicture LoadForDrawing(const QString& path, int32_t drawWidth, int32_t drawHeight)
 {
     ScaledPicture result;
+    PrepareDecoders();
     QImageReader reader(path);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);

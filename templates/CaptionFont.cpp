@@ -21,7 +21,7 @@ namespace {
 constexpr FT_UInt kReferencePixels = 1024;
 constexpr double kFixed26_6 = 64.0;
 // Enough glyphs for any caption; a runaway text cannot grow the cache
-// past this.
+// past this plus its own glyphs.
 constexpr size_t kMaxCachedGlyphs = 4096;
 
 using ContourIndex = std::remove_pointer_t<decltype(FT_Outline::contours)>;
@@ -101,8 +101,6 @@ struct CaptionFont::Face {
     {
         if (auto found = glyphs.find(index); found != glyphs.end())
             return found->second;
-        if (glyphs.size() >= kMaxCachedGlyphs)
-            glyphs.clear();
         Glyph glyph;
         if (FT_Load_Glyph(face, index, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) == 0) {
             FT_GlyphSlot slot = face->glyph;
@@ -139,6 +137,10 @@ struct CaptionFont::Face {
     // advance width, all in reference pixels.
     template <typename Place> double LayOutLocked(const QString& text, Place place) const
     {
+        // Trimmed only between lines: the caller may hold on to every glyph
+        // of this line until it is drawn.
+        if (glyphs.size() >= kMaxCachedGlyphs)
+            glyphs.clear();
         double pen = 0.0;
         FT_UInt previous = 0;
         for (const char32_t c : CodePoints(text)) {

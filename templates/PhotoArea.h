@@ -37,10 +37,14 @@ inline QRect InPlacement(const QRect& visible, const PhotoPlacement& placement)
 // the margin. This bounds the work and the memory by the picture's size.
 inline QRect ScalingWindow(const PhotoPlacement& placement, const QRect& needed, const QSize& picture, int margin)
 {
-    const QRect whole(0, 0, placement.width, placement.height);
     if (int64_t(placement.width) * placement.height <= int64_t(picture.width()) * picture.height())
-        return whole;
-    return whole & needed.adjusted(-margin, -margin, margin, margin);
+        return QRect(0, 0, placement.width, placement.height);
+    // 64-bit edges: the margin must not carry an edge past the 32-bit range.
+    const int64_t left = std::max<int64_t>(int64_t(needed.left()) - margin, 0);
+    const int64_t top = std::max<int64_t>(int64_t(needed.top()) - margin, 0);
+    const int64_t right = std::min<int64_t>(int64_t(needed.right()) + 1 + margin, placement.width);
+    const int64_t bottom = std::min<int64_t>(int64_t(needed.bottom()) + 1 + margin, placement.height);
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }
 
 } // namespace lumavo

@@ -239,3 +239,26 @@ TEST(CaptionTest, ConcurrentCaptionsMatchSingleOne)
     for (size_t i = 0; i < results.size(); ++i)
         EXPECT_EQ(results[i], Captioned(700, 900, texts[int(i % 2)])) << "thread " << i;
 }
+
+// A caption longer than the face's glyph cache holds: glyphs laid out early
+// in the line must survive the cache making room for later ones.
+TEST(CaptionTest, LineWithMoreGlyphsThanTheCacheHolds)
+{
+    ASSERT_NE(RequireFont(), nullptr);
+    const auto file = LocateCaptionFont();
+    ASSERT_TRUE(file.has_value());
+    const auto font = CaptionFont::Load(*file);
+    ASSERT_NE(font, nullptr);
+    QString text;
+    for (char16_t c = 0x4E00; c < 0x9FA5 && text.size() < 5000; ++c) {
+        if (font->MissingGlyphCount(QString(QChar(c))) == 0)
+            text.append(QChar(c));
+    }
+    ASSERT_EQ(text.size(), 5000);
+    // About a pixel per character: the whole line fits the clip.
+    const CaptionFont::LineMask first = font->RenderLine(text, 1.0, QPointF(0, 0), QRect(0, 0, 8000, 4));
+    const CaptionFont::LineMask second = font->RenderLine(text, 1.0, QPointF(0, 0), QRect(0, 0, 8000, 4));
+    ASSERT_FALSE(first.coverage.isNull());
+    EXPECT_EQ(first.origin, second.origin);
+    EXPECT_EQ(first.coverage, second.coverage);
+}

@@ -344,5 +344,50 @@ TEST(CliErrors, EachFailureGivesOneLineAndLeavesExistingFilesAlone)
     EXPECT_TRUE(help.out.contains("退出码"));
 }
 
+// A photo of the batch is never written over by the picture of another one
+// (x.png renders to x.jpg, which is the next photo in the list).
+TEST(CliBatch, NeverOverwritesAnotherPhotoOfTheBatch)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QString png = SavePhoto(box, "x.png", test::MakeTestPhoto(600, 400, 1), "PNG");
+    const QString jpg = SavePhoto(box, "x.jpg", test::MakeTestPhoto(600, 400, 2), "JPEG");
+    const QByteArray original = test::ReadFile(jpg);
+    const CliRun run = RunCli({ "batch", "--root", root, "--template", "4R", "--out-dir", box.path(), png, jpg });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(test::ReadFile(jpg), original);
+    EXPECT_TRUE(run.err.contains("x.jpg")) << run.err.toStdString();
+}
+
+// An option whose value is missing does not swallow the next option as its
+// value (which would make a folder named "--format" and a photo "png").
+TEST(CliErrors, OptionWithoutValueDoesNotTakeTheNextOption)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QString photo = SavePhoto(box, "photo.jpg", test::MakeTestPhoto(300, 200, 4), "JPEG");
+    const QStringList mistakes[] = {
+        { "batch", "--root", root, "--template", "4R", "--out-dir", "--format", "png", photo },
+        { "render", "--root", root, "--template", "4R", "--photo", photo, "--caption", "--out", box.File("o.jpg") },
+    };
+    // Relative folders the command might make land in the sandbox.
+    const QString previousFolder = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(box.path()));
+    for (const QStringList& arguments : mistakes) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CliRun run = RunCli(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.startsWith("错误：")) << run.err.toStdString();
+    }
+    QDir::setCurrent(previousFolder);
+    EXPECT_FALSE(QFileInfo::exists(box.File("--format")));
+    EXPECT_FALSE(QFileInfo::exists(box.File("o.jpg")));
+    // Negative numbers are values, not options.
+    const CliRun moved = RunCli(PlaceArgs(root, photo) + QStringList { "--zoom", "-5", "--move", "-5,-5" });
+    EXPECT_EQ(moved.exitCode, 0) << moved.err.toStdString();
+}
+
 } // namespace
 } // namespace lumavo

@@ -337,3 +337,53 @@ TEST(PhotoScalingTest, ReductionsAverageAndKeepOpacity)
 }
 
 } // namespace lumavo
+
+namespace lumavo {
+
+// Placements the operator can reach by zooming and moving without bound,
+// and templates at the smallest size: the photo is cut at the composite's
+// edge, nothing else happens.
+TEST(CompositionTest, ExtremePlacementsAndTinyTemplates)
+{
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(QColor(250, 10, 10));
+    const auto photo = PhotoImage::Adopt(red);
+    const auto background = PhotoImage::Adopt(test::MakeBackground(64, 48));
+    const auto tiny = PhotoImage::Adopt(test::MakeBackground(1, 1));
+    const PhotoPlacement cases[] = {
+        // Only the far right end of a placement as wide as the range shows.
+        { -(INT32_MAX - 40), -10, INT32_MAX, 30 },
+        { -10, -(INT32_MAX - 20), 30, INT32_MAX },
+        { INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX },
+        { INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX },
+        { 0, 0, INT32_MAX, INT32_MAX },
+        { 5, 5, 0, 20 },
+        { 5, 5, -20, -20 },
+    };
+    for (const PhotoImage* bg : { background.get(), tiny.get() }) {
+        Compositor compositor;
+        for (const PhotoPlacement& p : cases) {
+            SCOPED_TRACE(
+                testing::Message() << bg->Width() << " " << p.x << " " << p.y << " " << p.width << " " << p.height);
+            const auto composite = compositor.ComposeTemplate(nullptr, nullptr, photo.get(), bg, p);
+            ASSERT_TRUE(composite);
+            ASSERT_EQ(composite->image().size(), bg->image().size());
+            // Where the placement covers the composite, the photo shows.
+            const int64_t left = std::max<int64_t>(p.x, 0);
+            const int64_t top = std::max<int64_t>(p.y, 0);
+            const int64_t right = std::min<int64_t>(int64_t(p.x) + p.width, bg->Width());
+            const int64_t bottom = std::min<int64_t>(int64_t(p.y) + p.height, bg->Height());
+            const QRect covered = p.width > 0 && p.height > 0 && left < right && top < bottom
+                ? QRect(int(left), int(top), int(right - left), int(bottom - top))
+                : QRect();
+            for (int y = 0; y < int(bg->Height()); ++y) {
+                for (int x = 0; x < int(bg->Width()); ++x) {
+                    const QRgb expected = covered.contains(x, y) ? red.pixel(0, 0) : bg->image().pixel(x, y);
+                    ASSERT_EQ(composite->image().pixel(x, y), expected) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+} // namespace lumavo
