@@ -5,6 +5,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 
@@ -104,17 +105,27 @@ bool BmpLooksComplete(const QString& path)
         height = u16(20);
         bitsPerPixel = u16(24);
     } else {
-        if (head.size() < 34)
+        // Only the header sizes and compressions that BMP writers produce;
+        // anything else is garbage the decoder would still turn into a
+        // picture of whatever size the bytes happen to claim.
+        constexpr uint32_t kHeaderSizes[] = { 40, 52, 56, 64, 108, 124 };
+        if (head.size() < 34 || std::find(std::begin(kHeaderSizes), std::end(kHeaderSizes), infoSize) == std::end(kHeaderSizes))
             return false;
-        constexpr uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+        constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
         const uint32_t compression = u32(30);
+        if (compression == kRle8 || compression == kRle4)
+            return uint64_t(file.size()) > pixelOffset; // run-length data has no size to check against
         if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields)
-            return true; // run-length data has no size to check against
+            return false;
         width = int32_t(u32(18));
         height = std::abs(int64_t(int32_t(u32(22))));
         bitsPerPixel = u16(28);
     }
-    const uint64_t rowBytes = (uint64_t(std::max<int64_t>(width, 0)) * bitsPerPixel + 31) / 32 * 4;
+    if (width <= 0 || height <= 0 || bitsPerPixel == 0 || bitsPerPixel > 32)
+        return false;
+    const uint64_t rowBytes = (uint64_t(width) * bitsPerPixel + 31) / 32 * 4;
+    if (uint64_t(height) > (UINT64_MAX - pixelOffset) / rowBytes)
+        return false;
     return uint64_t(file.size()) >= pixelOffset + rowBytes * uint64_t(height);
 }
 

@@ -155,7 +155,9 @@ __attribute__((target("avx2"))) void SepiaRangeAvx2(uint32_t* pixels, size_t cou
 // GCC 12's AVX-512 headers leave the unused pass-through operand of their
 // intrinsics uninitialised on purpose, and then warn about it.
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #pragma GCC diagnostic ignored "-Wuninitialized"
 
 #define LUMAVO_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq")))

@@ -171,6 +171,10 @@ TEST(PictureLoading, UnreadableFilesAreRefused)
         { "badcrc.png", corruptPng },
         { "garbled.jpg", garbledJpeg },
         { "bs.lmv", QByteArray(4096, '\xFF') },
+        // 36 bytes whose odd header claims a 10799 x 22560 picture with an
+        // unknown compression: the decoder would hand back a gigabyte of
+        // pixels it never read.
+        { "claims.bmp", QByteArray::fromHex("424d7a41000000000000360010000c0008002f2a205801001800000000004470655fc882") },
     };
     for (const auto& f : files) {
         ASSERT_TRUE(test::WriteFile(box.File(f.name), f.bytes));
