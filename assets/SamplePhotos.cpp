@@ -42,6 +42,16 @@ QPainterPath Mirrored(const Person& p, const QPainterPath& half)
     return t.map(half);
 }
 
+// A closed half outline joined with its mirror image about the head's centre line.
+QPainterPath Symmetric(const Person& p, const QPainterPath& half)
+{
+    QPainterPath whole;
+    whole.setFillRule(Qt::WindingFill);
+    whole.addPath(half);
+    whole.addPath(Mirrored(p, half));
+    return whole.simplified();
+}
+
 QPainterPath HeadPath(const Person& p)
 {
     QPainterPath path;
@@ -84,11 +94,7 @@ QPainterPath BodyPath(const Person& p, double bottom, bool vNeck)
     half.lineTo(QPointF(At(p, 1.85, 0).x(), bottom));
     half.lineTo(QPointF(p.head.x(), bottom));
     half.closeSubpath();
-    QPainterPath body;
-    body.setFillRule(Qt::WindingFill);
-    body.addPath(half);
-    body.addPath(Mirrored(p, half));
-    return body.simplified();
+    return Symmetric(p, half);
 }
 
 QPainterPath BackHairPath(const Person& p)
@@ -113,11 +119,7 @@ QPainterPath BackHairPath(const Person& p)
         half.lineTo(At(p, 0, 0.0));
     }
     half.closeSubpath();
-    QPainterPath hair;
-    hair.setFillRule(Qt::WindingFill);
-    hair.addPath(half);
-    hair.addPath(Mirrored(p, half));
-    return hair.simplified();
+    return Symmetric(p, half);
 }
 
 // The hair over the forehead: a side-swept fringe for long hair and the bob,
