@@ -75,4 +75,14 @@ QString ReadCaptionSetting(const QString& settingsPath)
     return GetProfileString(settingsPath, QLatin1String(kSettingsSection), QLatin1String(kCaptionKey));
 }
 
+QString ReadAlbumServer(const QString& settingsPath)
+{
+    QString server = GetProfileString(settingsPath, QLatin1String(kSettingsSection), QLatin1String(kAlbumServerKey));
+    if (server.isEmpty())
+        server = ProgramFolder();
+    while (server.size() > 1 && (server.endsWith(QLatin1Char('/')) || server.endsWith(QLatin1Char('\\'))))
+        server.chop(1);
+    return server;
+}
+
 } // namespace lumavo

@@ -20,6 +20,7 @@ inline constexpr const char* kSettingsSection = "System";
 inline constexpr const char* kTempPathKey = "TempPath";
 inline constexpr const char* kQualityKey = "Quality";
 inline constexpr const char* kCaptionKey = "Caption";
+inline constexpr const char* kAlbumServerKey = "AlbumServer";
 
 // The template root folder name beside the program.
 inline constexpr const char* kTemplateRootName = "temple";
@@ -33,5 +34,9 @@ constexpr int kDefaultQuality = 90;
 // The configured caption line for finished pictures (key Caption); empty
 // when the key is absent, and the built-in line applies.
 QString ReadCaptionSetting(const QString& settingsPath);
+
+// The album server: key AlbumServer (a folder or an http(s) address, no
+// trailing separator); the program's own folder when the key is absent.
+QString ReadAlbumServer(const QString& settingsPath);
 
 } // namespace lumavo

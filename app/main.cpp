@@ -1,0 +1,6 @@
+#include "app/PortraitApp.h"
+
+int main(int argc, char** argv)
+{
+    return lumavo::CPortraitApp::Run(argc, argv);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFileDialog>
+
+class QLabel;
+class QLineEdit;
+
+namespace lumavo {
+
+// The photo file dialog: the Qt-drawn file dialog titled
+// "打开图片预览对话框" with the filters ".JPG .JPEG", ".PNG" and
+// "所有文件 ", and a preview panel "图像预浏览" that shows the selected
+// picture fitted into a frame with its width, height and full path.
+class CFileDialogEx : public QFileDialog {
+    Q_OBJECT
+public:
+    // open: an open dialog (else save); defaultSuffix and fileName may be empty.
+    CFileDialogEx(bool open, const QString& defaultSuffix, const QString& fileName, QWidget* parent = nullptr);
+    ~CFileDialogEx() override;
+
+    // The panel's controls.
+    QLabel* PreviewFrame() const;
+    QLineEdit* WidthBox() const;
+    QLineEdit* HeightBox() const;
+    QLineEdit* LocationBox() const;
+
+    // Fills the panel from a picture file; false (panel unchanged) when the
+    // file cannot be decoded.
+    bool DrawPreview(const QString& path);
+
+private:
+    void OnSelectionChanged(const QString& path);
+
+    struct Panel;
+    std::unique_ptr<Panel> m_panel;
+};
+
+} // namespace lumavo
