@@ -1,0 +1,89 @@
+#include "app/Localization.h"
+
+#include "platform/ProgramFolder.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <memory>
+
+namespace lumavo {
+
+namespace {
+
+QString g_interfaceFamily;
+
+// Sans CJK faces first (clearest on screen), then the Windows faces.
+const char* const kInterfaceFamilies[] = {
+    "WenQuanYi Zen Hei", "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Micro Hei",
+    "Microsoft YaHei",   "SimHei",           "SimSun",             "AR PL UMing CN",
+};
+
+// Song-style faces that stand in for "宋体" where it is not installed.
+const char* const kSongFamilies[] = {
+    "SimSun", "AR PL UMing CN", "Noto Serif CJK SC", "Source Han Serif SC", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
+};
+
+QStringList Installed(const char* const* names, size_t count)
+{
+    const QStringList families = QFontDatabase::families();
+    QStringList found;
+    for (size_t i = 0; i < count; ++i) {
+        const QString name = QString::fromUtf8(names[i]);
+        if (families.contains(name, Qt::CaseInsensitive))
+            found << name;
+    }
+    return found;
+}
+
+bool LoadTranslation(QApplication& app, const QString& name)
+{
+    auto translator = std::make_unique<QTranslator>();
+    const QStringList folders = {
+        ProgramFolder() + QLatin1String("translations"),
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+    };
+    for (const QString& folder : folders) {
+        if (translator->load(QLocale(QLocale::Chinese, QLocale::China), name, QStringLiteral("_"), folder)) {
+            translator->setParent(&app);
+            app.installTranslator(translator.release());
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool InstallChineseInterface(QApplication& app)
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const bool translated = LoadTranslation(app, QStringLiteral("qtbase"));
+    LoadTranslation(app, QStringLiteral("qtmultimedia"));
+
+    const QStringList song = Installed(kSongFamilies, std::size(kSongFamilies));
+    if (!song.isEmpty()) {
+        QFont::insertSubstitutions(QStringLiteral("宋体"), song);
+        QFont::insertSubstitutions(QStringLiteral("SimSun"), song);
+    }
+    const QStringList interface = Installed(kInterfaceFamilies, std::size(kInterfaceFamilies));
+    if (!interface.isEmpty()) {
+        QFont font = app.font();
+        font.setFamilies(interface);
+        font.setPixelSize(14);
+        app.setFont(font);
+        g_interfaceFamily = interface.first();
+    }
+    return translated;
+}
+
+QString InterfaceFontFamily()
+{
+    return g_interfaceFamily;
+}
+
+} // namespace lumavo

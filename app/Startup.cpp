@@ -1,0 +1,52 @@
+#include "app/Startup.h"
+
+#include "platform/ExecutablePath.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Shortcuts.h"
+
+#include <QMessageBox>
+
+namespace lumavo {
+
+bool WriteTemplateRoot()
+{
+    return WriteProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey),
+                              ProgramFolder() + QLatin1String(kTemplateRootName));
+}
+
+void CreateShortcut(int folderId, const QString& linkName, const QString& targetPath)
+{
+    if (linkName.isEmpty() || targetPath.isEmpty()) {
+        QMessageBox::warning(nullptr, QString(), QStringLiteral("Please,enter the Menu Item and File name correctly."),
+                             QMessageBox::Ok);
+        return;
+    }
+    WriteShortcut(folderId, linkName, targetPath);
+}
+
+void CreateShortcuts()
+{
+    const QString target = ExecutablePath();
+    const QString name = QString::fromLatin1(kProductName);
+    CreateShortcut(kShellFolderDesktop, name, target);
+    CreateShortcut(kShellFolderStartMenu, name, target);
+    CreateShortcut(kShellFolderPrograms, name, target);
+}
+
+bool SplashWanted(const QStringList& arguments)
+{
+    // The first entry is the program itself.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument.size() < 2 || (argument[0] != u'-' && argument[0] != u'/'))
+            continue;
+        const QString flag = argument.mid(1);
+        if (flag.compare(QLatin1String("Embedding"), Qt::CaseInsensitive) == 0
+            || flag.compare(QLatin1String("Automation"), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace lumavo

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace lumavo {
+
+// The product name: the shortcuts' name.
+inline constexpr const char* kProductName = "Lumavo";
+
+// Writes TempPath (the program folder + "temple") into setting.ini; done at
+// every start so a moved installation points at its own templates.
+bool WriteTemplateRoot();
+
+// (Re)creates the three shortcuts (desktop, Start menu, its programs
+// folder) to the running executable.
+void CreateShortcuts();
+// One shortcut; an empty name or target shows the old complaint and
+// writes nothing. A folder that cannot be resolved is skipped silently.
+void CreateShortcut(int folderId, const QString& linkName, const QString& targetPath);
+
+// False when an argument "Embedding" or "Automation" follows "-" or "/"
+// (any letter case): the program was started by another program, no splash.
+bool SplashWanted(const QStringList& arguments);
+
+} // namespace lumavo

@@ -1,0 +1,133 @@
+#include "app/TemplateBrowserDlg.h"
+
+#include "app/ShockwaveFlash.h"
+#include "app/SplashWnd.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "skin/SkinLibrary.h"
+#include "ui/CommandIds.h"
+#include "ui/PhotoLayoutDlg.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace lumavo {
+
+namespace {
+
+// Fixed pixels, laid out for an 800 x 600 screen.
+constexpr QRect kAlbumRect(80, 60, 640, 460);
+constexpr QRect kPlayerRect(80, 520, 640, 20);
+constexpr QRect kNameBoxRect(385, 555, 60, 30);
+
+} // namespace
+
+CTemplateBrowserDlg::CTemplateBrowserDlg(QWidget* parent)
+    : CCommandDialog(parent)
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QString::fromLatin1("Lumavo"));
+    m_nameBox = new QLineEdit(this);
+    m_album = new CShockwaveFlash(this);
+    m_player = new CShockwaveFlash(this);
+    m_nameBox->setObjectName(QStringLiteral("templateName"));
+    m_album->setObjectName(QStringLiteral("album"));
+    m_player->setObjectName(QStringLiteral("player"));
+
+    connect(m_album, &CShockwaveFlash::FSCommand, this, &CTemplateBrowserDlg::OnAlbumCommand);
+    MapCommand(kCmdOk, [this] { OnEnterTemplate(); });
+    MapCommand(kCmdEnter, [this] { OnEnterTemplate(); });
+    MapCommand(kCmdExit, [this] { OnCancelBrowser(); });
+    MapCommand(kCmdCancel, [this] { OnCancelBrowser(); });
+}
+
+CTemplateBrowserDlg::~CTemplateBrowserDlg()
+{
+    qApp->removeEventFilter(this);
+}
+
+int CTemplateBrowserDlg::exec()
+{
+    // The splash comes up while this window is still hidden.
+    ShowSplash(kSplashMilliseconds, kSplashBitmap, this);
+    InitDialog();
+    return CCommandDialog::exec();
+}
+
+void CTemplateBrowserDlg::InitDialog()
+{
+    // Covering the whole screen.
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        setGeometry(screen->geometry());
+
+    skin::SetWindowSkin(this, QStringLiteral("main"));
+    skin::SetSkinButtonTip(this, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
+    skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("退出系统"));
+
+    m_nameBox->setGeometry(kNameBoxRect);
+    StartMovies();
+    m_nameBox->setFocus();
+
+    // Right clicks anywhere over the window, the movies included, are dropped.
+    qApp->installEventFilter(this);
+}
+
+void CTemplateBrowserDlg::StartMovies()
+{
+    const QString server = ReadAlbumServer(SettingsPath());
+    m_album->setGeometry(kAlbumRect);
+    m_album->LoadMovie(0, server + QLatin1String("/ablum/loadXml2.swf"));
+    m_album->Play();
+    m_player->setGeometry(kPlayerRect);
+    m_player->LoadMovie(0, server + QLatin1String("/ablum/mp3player.swf"));
+    m_player->Play();
+}
+
+void CTemplateBrowserDlg::OnAlbumCommand(const QString& command, const QString& args)
+{
+    if (command != QLatin1String("bt") || args.isNull())
+        return;
+    m_nameBox->setText(args);
+}
+
+void CTemplateBrowserDlg::OnEnterTemplate()
+{
+    const QString name = m_nameBox->text();
+    if (name.isEmpty())
+        return;
+    // The whole value is used, however long.
+    const QString root = GetProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey));
+    m_folder = TemplateFolder::Make(root, name);
+    if (!m_folder) {
+        // A name that would reach outside the template root, or no root.
+        QMessageBox::warning(this, QString(), kTemplateLibraryError, QMessageBox::Ok);
+        return;
+    }
+    CPhotoLayoutDlg layout;
+    layout.SetFolder(*m_folder);
+    layout.exec();
+}
+
+void CTemplateBrowserDlg::OnCancelBrowser()
+{
+    EndDialog(0);
+}
+
+bool CTemplateBrowserDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool rightPress = (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+        && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    if (rightPress || event->type() == QEvent::ContextMenu) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && (widget == this || isAncestorOf(widget)))
+            return true;
+    }
+    return CCommandDialog::eventFilter(watched, event);
+}
+
+} // namespace lumavo

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "templates/TemplateFolder.h"
+#include "ui/CommandDialog.h"
+
+#include <QString>
+
+#include <optional>
+
+class QLineEdit;
+
+namespace lumavo {
+
+class CShockwaveFlash;
+
+// The program's main window: frameless and full screen, with the template
+// album, the music strip and the template-name box. A pick in the album
+// (FSCommand "bt") puts the name in the box; Enter opens the photo layout
+// window for that template; Esc ends the program.
+class CTemplateBrowserDlg : public CCommandDialog {
+    Q_OBJECT
+public:
+    explicit CTemplateBrowserDlg(QWidget* parent = nullptr);
+    ~CTemplateBrowserDlg() override;
+
+    // Shows the splash, sets the window up, starts the movies, runs modally.
+    int exec() override;
+
+    void OnAlbumCommand(const QString& command, const QString& args);
+    void OnEnterTemplate();
+    void OnCancelBrowser();
+
+    QLineEdit* NameBox() const { return m_nameBox; }
+    CShockwaveFlash* Album() const { return m_album; }
+    CShockwaveFlash* Player() const { return m_player; }
+    // The folder the last "enter" built.
+    const std::optional<TemplateFolder>& Folder() const { return m_folder; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void InitDialog();
+    void StartMovies();
+
+    std::optional<TemplateFolder> m_folder;
+    QLineEdit* m_nameBox = nullptr;
+    CShockwaveFlash* m_album = nullptr;
+    CShockwaveFlash* m_player = nullptr;
+};
+
+} // namespace lumavo
