@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QStandardPaths>
 
+#include "skin/SkinLibrary.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -10,6 +12,10 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
+    // The windows get their skin as in the program.
+    lumavo::skin::InitSkinLibrary(QStringLiteral("Demo"));
+    lumavo::skin::LoadSkinResource(QStringLiteral("lmvface"), QStringLiteral("AAA"));
+    lumavo::skin::SetDialogSkin(QStringLiteral("Dialog"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
