@@ -118,6 +118,14 @@ void CTemplateBrowserDlg::OnCancelBrowser()
     EndDialog(0);
 }
 
+void CTemplateBrowserDlg::showEvent(QShowEvent* event)
+{
+    CCommandDialog::showEvent(event);
+    // The splash stays in front of the window it announces.
+    if (CSplashWnd* splash = CurrentSplash())
+        splash->raise();
+}
+
 bool CTemplateBrowserDlg::eventFilter(QObject* watched, QEvent* event)
 {
     const bool rightPress = (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QImage>
+#include <QRect>
+
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -18,6 +22,9 @@ public:
     CFileDialogEx(bool open, const QString& defaultSuffix, const QString& fileName, QWidget* parent = nullptr);
     ~CFileDialogEx() override;
 
+    // Public here so callers and tests can close the dialog as OK would.
+    using QFileDialog::accept;
+
     // The panel's controls.
     QLabel* PreviewFrame() const;
     QLineEdit* WidthBox() const;
@@ -27,6 +34,12 @@ public:
     // Fills the panel from a picture file; false (panel unchanged) when the
     // file cannot be decoded.
     bool DrawPreview(const QString& path);
+
+    // Where the last preview was drawn, in the frame's client coordinates
+    // (inside its border); empty before the first picture.
+    QRect PreviewRect() const;
+    // The preview as drawn (the fitted picture), null before the first picture.
+    QImage PreviewImage() const;
 
 private:
     void OnSelectionChanged(const QString& path);

@@ -2,9 +2,11 @@
 
 #include "imaging/PhotoImage.h"
 #include "templates/Composition.h"
+#include "templates/OutputRender.h"
 #include "templates/TemplateFolder.h"
 #include "ui/CommandDialog.h"
 
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -66,6 +68,9 @@ private:
     void InitDialog();
     void OnSave();
     void OnPrint();
+    // The finished picture, rendered afresh; none (after telling the
+    // operator) when the template could not be read.
+    RenderResult Render();
 
     struct State;
     std::unique_ptr<State> m_state;

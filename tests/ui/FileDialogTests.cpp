@@ -1,0 +1,190 @@
+#include "TestUtils.h"
+#include "ui/FileDialogEx.h"
+#include "ui/UiTestUtils.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+namespace lumavo {
+namespace {
+
+QString WritePicture(const test::Sandbox& sandbox, const QString& name, int width, int height, QColor colour = Qt::red)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(colour);
+    const QString path = sandbox.File(name);
+    EXPECT_TRUE(picture.save(path));
+    return path;
+}
+
+// A dialog whose preview frame has a client area of 100 x 100 pixels.
+std::unique_ptr<CFileDialogEx> MakeDialog()
+{
+    auto dialog = std::make_unique<CFileDialogEx>(true, QString(), QString());
+    const QRect client = dialog->PreviewFrame()->contentsRect();
+    const QSize border = dialog->PreviewFrame()->size() - client.size();
+    dialog->PreviewFrame()->setFixedSize(QSize(100, 100) + border);
+    return dialog;
+}
+
+TEST(FileDialogEx, TitleFiltersAndPanel)
+{
+    CFileDialogEx dialog(true, QString(), QString());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("打开图片预览对话框"));
+    EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
+    // The dialog keeps the filters with their blanks simplified.
+    EXPECT_EQ(dialog.nameFilters(),
+        QStringList({ ".JPG .JPEG (*.jpg *.jpeg)", ".PNG (*.png)", QStringLiteral("所有文件 (*)") }));
+
+    auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    ASSERT_EQ(types->count(), 3);
+    EXPECT_EQ(types->itemText(0), ".JPG .JPEG");
+    EXPECT_EQ(types->itemText(1), ".PNG");
+    EXPECT_EQ(types->itemText(2), QStringLiteral("所有文件 "));
+    EXPECT_EQ(types->currentIndex(), 0);
+
+    auto* group = dialog.findChild<QGroupBox*>();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->title(), QStringLiteral("图像预浏览"));
+    QStringList labels;
+    for (QLabel* label : group->findChildren<QLabel*>())
+        labels << label->text();
+    EXPECT_EQ(labels,
+        QStringList({ QStringLiteral("宽:"), QStringLiteral("像素"), QStringLiteral("高:"), QStringLiteral("像素"),
+            QStringLiteral("位置:") }));
+    for (QLineEdit* box : { dialog.WidthBox(), dialog.HeightBox(), dialog.LocationBox() }) {
+        EXPECT_TRUE(box->isReadOnly());
+        EXPECT_TRUE(box->text().isEmpty());
+        EXPECT_TRUE(group->isAncestorOf(box));
+    }
+    EXPECT_FALSE(group->isAncestorOf(dialog.PreviewFrame()));
+    EXPECT_TRUE(dialog.isAncestorOf(dialog.PreviewFrame()));
+}
+
+TEST(FileDialogEx, ListsCapitalisedCameraFilesUnderTheFirstFilter)
+{
+    test::Sandbox sandbox;
+    WritePicture(sandbox, "IMG_0001.JPG", 8, 8);
+    WritePicture(sandbox, "holiday.jpeg", 8, 8);
+    WritePicture(sandbox, "scan.png", 8, 8);
+    test::WriteFile(sandbox.File("notes.txt"), "text");
+
+    CFileDialogEx dialog(true, QString(), QString());
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    bool loaded = false;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, [&loaded](const QString&) { loaded = true; });
+    dialog.setDirectory(sandbox.path());
+    const QModelIndex root = model->index(sandbox.path());
+    QElapsedTimer clock;
+    clock.start();
+    while (!loaded && clock.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QApplication::processEvents();
+
+    auto visibleNames = [&] {
+        QStringList names;
+        for (int row = 0; row < model->rowCount(root); ++row)
+            names << model->index(row, 0, root).data().toString();
+        names.sort();
+        return names;
+    };
+    // The model re-filters a moment after the filter changes.
+    auto settle = [&](const QStringList& expected) {
+        QElapsedTimer waited;
+        waited.start();
+        while (visibleNames() != expected && waited.elapsed() < 2000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return visibleNames();
+    };
+    EXPECT_EQ(visibleNames(), QStringList({ "IMG_0001.JPG", "holiday.jpeg" }));
+    dialog.selectNameFilter(".PNG (*.png)");
+    EXPECT_EQ(settle({ "scan.png" }), QStringList({ "scan.png" }));
+    // The operator's pick in the list of types.
+    auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    types->setCurrentIndex(2);
+    emit types->activated(2);
+    const QStringList everything { "IMG_0001.JPG", "holiday.jpeg", "notes.txt", "scan.png" };
+    EXPECT_EQ(settle(everything), everything);
+}
+
+TEST(FileDialogEx, PreviewFitsCentresAndNeverEnlarges)
+{
+    test::Sandbox sandbox;
+    auto dialog = MakeDialog();
+    ASSERT_EQ(dialog->PreviewFrame()->contentsRect().size(), QSize(100, 100));
+
+    const QString wide = WritePicture(sandbox, "wide.png", 300, 200);
+    ASSERT_TRUE(dialog->DrawPreview(wide));
+    EXPECT_EQ(dialog->WidthBox()->text(), "300");
+    EXPECT_EQ(dialog->HeightBox()->text(), "200");
+    EXPECT_EQ(dialog->LocationBox()->text(), wide);
+    EXPECT_EQ(dialog->PreviewRect(), QRect(0, 17, 100, 67));
+    EXPECT_EQ(dialog->PreviewImage().size(), QSize(100, 67));
+
+    ASSERT_TRUE(dialog->DrawPreview(WritePicture(sandbox, "four-three.jpg", 400, 300)));
+    EXPECT_EQ(dialog->PreviewRect(), QRect(0, 13, 100, 75));
+
+    // Smaller than the frame: own size, centred, white around it; and the
+    // frame still shows it when it repaints.
+    const QString small = WritePicture(sandbox, "small.png", 40, 30, Qt::blue);
+    ASSERT_TRUE(dialog->DrawPreview(small));
+    EXPECT_EQ(dialog->PreviewRect(), QRect(30, 35, 40, 30));
+    const QImage shown = dialog->PreviewFrame()->grab().toImage();
+    const QPoint origin = dialog->PreviewFrame()->contentsRect().topLeft();
+    EXPECT_EQ(shown.pixelColor(origin + QPoint(50, 50)), QColor(Qt::blue));
+    EXPECT_EQ(shown.pixelColor(origin + QPoint(5, 5)), QColor(Qt::white));
+    EXPECT_EQ(shown.pixelColor(origin + QPoint(95, 95)), QColor(Qt::white));
+}
+
+TEST(FileDialogEx, BigPhotoShowsItsRealSize)
+{
+    test::Sandbox sandbox;
+    auto dialog = MakeDialog();
+    const QString path = sandbox.File("camera.JPG");
+    ASSERT_TRUE(test::MakeTestPhoto(3000, 2000).save(path, "JPEG", 85));
+    ASSERT_TRUE(dialog->DrawPreview(path));
+    EXPECT_EQ(dialog->WidthBox()->text(), "3000");
+    EXPECT_EQ(dialog->HeightBox()->text(), "2000");
+    EXPECT_EQ(dialog->PreviewRect(), QRect(0, 17, 100, 67));
+}
+
+TEST(FileDialogEx, FoldersAndNonPicturesLeaveThePanelAlone)
+{
+    test::Sandbox sandbox;
+    auto dialog = MakeDialog();
+    const QString picture = WritePicture(sandbox, "kept.png", 300, 200);
+    QDir(sandbox.path()).mkdir("album.jpg");
+    test::WriteFile(sandbox.File("notes.txt"), "not a picture");
+    test::WriteFile(sandbox.File("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0 truncated", 14));
+
+    // The selection signal drives the panel as the dialog's list does.
+    emit dialog->currentChanged(picture);
+    ASSERT_EQ(dialog->LocationBox()->text(), picture);
+    const QImage before = dialog->PreviewImage();
+
+    for (const QString& other : { sandbox.File("album.jpg"), sandbox.File("notes.txt"), sandbox.File("broken.jpg"),
+             sandbox.File("missing.png") }) {
+        emit dialog->currentChanged(other);
+        EXPECT_FALSE(dialog->DrawPreview(other)) << other.toStdString();
+        EXPECT_EQ(dialog->LocationBox()->text(), picture);
+        EXPECT_EQ(dialog->WidthBox()->text(), "300");
+        EXPECT_EQ(dialog->HeightBox()->text(), "200");
+        EXPECT_EQ(dialog->PreviewRect(), QRect(0, 17, 100, 67));
+        EXPECT_EQ(dialog->PreviewImage(), before);
+    }
+}
+
+} // namespace
+} // namespace lumavo
