@@ -1,9 +1,12 @@
 #pragma once
 
+#include "app/AlbumServer.h"
+
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 namespace lumavo {
 
@@ -24,14 +27,20 @@ public:
     // Starts the loaded movie.
     void Play();
 
-    // The running movie's widget, or null (tests drive it).
+    // The running movie's widget (a CAlbumView or a CMusicStrip), or null
+    // when no known movie is loaded. The widget fills the control.
     QWidget* Movie() const;
 
 signals:
     void FSCommand(const QString& command, const QString& args);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
-    QWidget* m_movie = nullptr;
+    std::unique_ptr<QWidget> m_movie;
+    AlbumServer m_server;
+    bool m_playing = false;
 };
 
 } // namespace lumavo

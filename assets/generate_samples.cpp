@@ -1,11 +1,13 @@
 // lumavo-generate-samples: draws the sample template library ("temple") and
-// the sample photos ("samples/photos") into a program folder.
+// the sample photos ("samples/photos") into a program folder, and writes the
+// album server's data beside them ("ablum": album.xml and a piece of music).
 //
 //   lumavo-generate-samples <program folder> [--preview <folder>]
 //
 // --preview also writes small composed previews (background, a sample photo
 // set into the opening, foreground) for a look at the designs.
 
+#include "SampleAlbum.h"
 #include "SamplePhotos.h"
 #include "SampleTemplates.h"
 
@@ -94,6 +96,15 @@ int main(int argc, char** argv)
     }
     photoThread.join();
     ok = ok && photosOk;
+
+    // Captions for the album; a template without one shows its folder name.
+    const std::vector<AlbumEntry> album = {
+        { QStringLiteral("3R-linen-blue"), QStringLiteral("亚麻蓝 · 3R") },
+        { QStringLiteral("4R-classic-cream"), QStringLiteral("典雅米白 · 4R") },
+        { QStringLiteral("6R-sage-landscape"), QStringLiteral("鼠尾草绿 · 6R 横幅") },
+        { QStringLiteral("春日花语"), QString() },
+    };
+    ok = WriteSampleAlbum(programDir, album) && ok;
 
     if (ok && !previewDir.isEmpty()) {
         QDir().mkpath(previewDir);

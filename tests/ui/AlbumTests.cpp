@@ -1,0 +1,393 @@
+// The album and the music strip behind the movie control: local and http
+// album servers, picks by mouse and keyboard, page turns, the quiet player.
+
+#include "TestUtils.h"
+#include "app/AlbumData.h"
+#include "app/AlbumThumbnail.h"
+#include "app/AlbumView.h"
+#include "app/MusicStrip.h"
+#include "app/ShockwaveFlash.h"
+#include "platform/CodePage.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace lumavo;
+
+namespace {
+
+// Holds the control the way the browser does and counts the keys that the
+// album leaves to its window.
+class KeyRecorder : public QWidget {
+public:
+    int enters = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            ++enters;
+    }
+};
+
+// A program folder of our own whose setting.ini names the template root.
+struct ProgramSandbox {
+    test::Sandbox sandbox;
+    explicit ProgramSandbox(const QString& templateRoot)
+    {
+        SetProgramFolderForTesting(sandbox.path());
+        WriteProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey), templateRoot);
+    }
+    ~ProgramSandbox() { SetProgramFolderForTesting(QString()); }
+};
+
+// A template whose background is `fill` and whose foreground is a frame of
+// `frame` around a transparent middle.
+void WriteTemplate(const QString& root, const QString& name, QSize size, QColor fill, QColor frame)
+{
+    const QString folder = QDir(root).filePath(name);
+    QDir().mkpath(folder);
+    QImage background(size, QImage::Format_RGB32);
+    background.fill(fill);
+    ASSERT_TRUE(background.save(folder + QStringLiteral("/bs.lmv"), "PNG"));
+    QImage foreground(size, QImage::Format_ARGB32);
+    foreground.fill(frame);
+    QPainter painter(&foreground);
+    painter.setCompositionMode(QPainter::CompositionMode_Clear);
+    painter.fillRect(
+        QRect(QPoint(0, 0), size).adjusted(size.width() / 5, size.height() / 5, -size.width() / 5, -size.height() / 5),
+        Qt::transparent);
+    painter.end();
+    ASSERT_TRUE(foreground.save(folder + QStringLiteral("/fs.lmv"), "PNG"));
+}
+
+bool WaitForAllThumbnails(CAlbumView* album, int timeoutMs = 10000)
+{
+    return QTest::qWaitFor(
+        [album] {
+            if (!album->isLoaded())
+                return false;
+            for (int i = 0; i < album->count(); ++i) {
+                if (!album->HasThumbnail(i))
+                    return false;
+            }
+            return true;
+        },
+        timeoutMs);
+}
+
+// A tiny http server that answers GET requests from a table of paths; other
+// paths get 404.
+class TinyHttpServer : public QTcpServer {
+public:
+    std::map<QByteArray, QByteArray> files;
+    QList<QByteArray> requested;
+
+    TinyHttpServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Answer(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
+
+private:
+    void Answer(QTcpSocket* socket)
+    {
+        const QByteArray request = socket->readAll();
+        const QByteArray path = request.split(' ').value(1);
+        requested.append(path);
+        const auto found = files.find(path);
+        const QByteArray body = found != files.end() ? found->second : QByteArray("missing");
+        const QByteArray status = found != files.end() ? "200 OK" : "404 Not Found";
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size())
+            + "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+};
+
+} // namespace
+
+TEST(AlbumData, ReadsUtf8AndGbkAndDropsUnsafeEntries)
+{
+    const QString xml
+        = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n<album>"
+                         "<template folder=\"春日花语\" caption=\"春日\" thumbnail=\"ablum/thumbs/a.jpg\"/>"
+                         "<template folder=\"../escape\"/><template folder=\"a/b\"/><template folder=\"春日花语\"/>"
+                         "<template folder=\"plain\" thumbnail=\"../../etc/passwd\"/>"
+                         "<music><track title=\"晨光\" file=\"ablum/music/a.wav\"/><track file=\"/etc/x.wav\"/>"
+                         "<track file=\"ablum/music/b.mp3\"/></music></album>");
+    for (const bool gbk : { false, true }) {
+        const QByteArray bytes
+            = gbk ? ToGbk(xml.arg(QStringLiteral("GBK"))) : xml.arg(QStringLiteral("UTF-8")).toUtf8();
+        const std::optional<AlbumData> data = ParseAlbumXml(bytes);
+        ASSERT_TRUE(data) << (gbk ? "GBK" : "UTF-8");
+        ASSERT_EQ(data->templates.size(), 2u);
+        EXPECT_EQ(data->templates[0].folder, QStringLiteral("春日花语"));
+        EXPECT_EQ(data->templates[0].ShownName(), QStringLiteral("春日"));
+        EXPECT_EQ(data->templates[0].thumbnail, QStringLiteral("ablum/thumbs/a.jpg"));
+        EXPECT_EQ(data->templates[1].folder, QStringLiteral("plain"));
+        EXPECT_TRUE(data->templates[1].thumbnail.isEmpty());
+        ASSERT_EQ(data->tracks.size(), 2u);
+        EXPECT_EQ(data->tracks[0].title, QStringLiteral("晨光"));
+        EXPECT_EQ(data->tracks[1].title, QStringLiteral("b")); // from the file name
+    }
+    EXPECT_FALSE(ParseAlbumXml("<album><template folder=\"x\">"));
+    EXPECT_FALSE(ParseAlbumXml("<other/>"));
+    EXPECT_FALSE(ParseAlbumXml(""));
+}
+
+TEST(AlbumThumbnail, CacheFollowsAChangedTemplate)
+{
+    test::Sandbox root;
+    WriteTemplate(root.path(), QStringLiteral("t"), QSize(300, 400), Qt::red, Qt::blue);
+    const QString folder = root.File(QStringLiteral("t"));
+    const QImage first = CachedTemplateThumbnail(folder, QSize(60, 80));
+    ASSERT_EQ(first.size(), QSize(60, 80));
+    EXPECT_EQ(first.pixelColor(30, 40), QColor(Qt::red));
+    EXPECT_EQ(CachedTemplateThumbnail(folder, QSize(60, 80)).pixelColor(30, 40), QColor(Qt::red));
+    WriteTemplate(root.path(), QStringLiteral("t"), QSize(310, 400), Qt::green, Qt::blue);
+    EXPECT_EQ(CachedTemplateThumbnail(folder, QSize(60, 80)).pixelColor(30, 40), QColor(Qt::green));
+}
+
+TEST(AlbumView, SampleAlbumPicksByMouseAndKeyboard)
+{
+    ProgramSandbox program(QDir(test::ProgramDir()).filePath(QStringLiteral("temple")));
+    KeyRecorder window;
+    window.resize(800, 600);
+    CShockwaveFlash control(&window);
+    control.setGeometry(80, 60, 640, 460);
+    QSignalSpy commands(&control, &CShockwaveFlash::FSCommand);
+    control.LoadMovie(0, test::ProgramDir() + QStringLiteral("/ablum/loadXml2.swf"));
+    control.Play();
+    window.show();
+
+    auto* album = qobject_cast<CAlbumView*>(control.Movie());
+    ASSERT_NE(album, nullptr);
+    EXPECT_EQ(album->geometry(), QRect(0, 0, 640, 460));
+    ASSERT_TRUE(WaitForAllThumbnails(album));
+    ASSERT_EQ(album->count(), 4);
+    EXPECT_EQ(album->FolderAt(0), QStringLiteral("3R-linen-blue"));
+    EXPECT_EQ(album->FolderAt(3), QStringLiteral("春日花语"));
+    EXPECT_EQ(album->PageCount(), 1);
+    // Made from the template itself: the landscape one comes out landscape.
+    EXPECT_GT(album->Thumbnail(2).width(), album->Thumbnail(2).height());
+    EXPECT_LT(album->Thumbnail(3).width(), album->Thumbnail(3).height());
+
+    // A click picks exactly once, a double click adds nothing.
+    QTest::mouseClick(album, Qt::LeftButton, Qt::NoModifier, album->CellRect(3).center());
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0][0].toString(), QStringLiteral("bt"));
+    EXPECT_EQ(commands[0][1].toString(), QStringLiteral("春日花语"));
+    // A double click arrives as a click followed by a double-click event.
+    const QPointF at = album->CellRect(0).center();
+    QTest::mouseClick(album, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+    QMouseEvent doubleClick(
+        QEvent::MouseButtonDblClick, at, album->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(album, &doubleClick);
+    EXPECT_EQ(commands.size(), 2);
+    EXPECT_EQ(album->PickedFolder(), QStringLiteral("3R-linen-blue"));
+    // A right click does nothing.
+    QTest::mouseClick(album, Qt::RightButton, Qt::NoModifier, album->CellRect(1).center());
+    EXPECT_EQ(commands.size(), 2);
+
+    // Keyboard: Right Right then Enter picks the landscape template; the
+    // window does not see that Enter, but it sees the next one.
+    album->setFocus();
+    QTest::keyClick(album, Qt::Key_Right);
+    QTest::keyClick(album, Qt::Key_Right);
+    QTest::keyClick(album, Qt::Key_Return);
+    ASSERT_EQ(commands.size(), 3);
+    EXPECT_EQ(commands[2][1].toString(), QStringLiteral("6R-sage-landscape"));
+    EXPECT_EQ(window.enters, 0);
+    QTest::keyClick(album, Qt::Key_Return);
+    EXPECT_EQ(commands.size(), 3);
+    EXPECT_EQ(window.enters, 1);
+    // Down from the top row lands on the fourth; Space picks it.
+    QTest::keyClick(album, Qt::Key_Left);
+    QTest::keyClick(album, Qt::Key_Left);
+    QTest::keyClick(album, Qt::Key_Down);
+    QTest::keyClick(album, Qt::Key_Space);
+    ASSERT_EQ(commands.size(), 4);
+    EXPECT_EQ(commands[3][1].toString(), QStringLiteral("春日花语"));
+}
+
+TEST(AlbumView, ManyTemplatesTurnPagesAndMakeThumbnailsFromBothLayers)
+{
+    test::Sandbox server; // a local server without album.xml
+    const QString root = server.File(QStringLiteral("temple"));
+    for (int i = 1; i <= 14; ++i) {
+        // Names sort by number value: 2 before 10.
+        WriteTemplate(root, QStringLiteral("模板%1").arg(i), QSize(300, 400), Qt::red, Qt::blue);
+    }
+    QDir().mkpath(root + QStringLiteral("/no-background")); // not a template
+    ProgramSandbox program(root);
+
+    CShockwaveFlash control;
+    control.resize(640, 460);
+    QSignalSpy commands(&control, &CShockwaveFlash::FSCommand);
+    control.LoadMovie(0, QUrl::fromLocalFile(server.path()).toString() + QStringLiteral("/ablum/loadXml2.swf"));
+    control.Play();
+    control.show();
+    auto* album = qobject_cast<CAlbumView*>(control.Movie());
+    ASSERT_NE(album, nullptr);
+    ASSERT_TRUE(WaitForAllThumbnails(album));
+    ASSERT_EQ(album->count(), 14);
+    EXPECT_EQ(album->FolderAt(1), QStringLiteral("模板2"));
+    EXPECT_EQ(album->FolderAt(9), QStringLiteral("模板10"));
+    EXPECT_EQ(album->PageCount(), 3);
+
+    // The thumbnail shows the background through the foreground's opening.
+    const QImage thumbnail = MakeTemplateThumbnail(QDir(root).filePath(QStringLiteral("模板1")), QSize(90, 90));
+    ASSERT_EQ(thumbnail.size(), QSize(67, 90));
+    EXPECT_EQ(thumbnail.pixelColor(33, 45), QColor(Qt::red));
+    EXPECT_EQ(thumbnail.pixelColor(2, 2), QColor(Qt::blue));
+
+    const auto waitTurned = [album] { return QTest::qWaitFor([album] { return !album->IsTurning(); }, 2000); };
+    album->setFocus();
+    QTest::keyClick(album, Qt::Key_PageDown);
+    EXPECT_EQ(album->CurrentPage(), 1);
+    EXPECT_TRUE(album->IsTurning());
+    ASSERT_TRUE(waitTurned());
+    EXPECT_EQ(album->Highlighted(), 6);
+    QWheelEvent wheel(QPointF(300, 200), QPointF(300, 200), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(album, &wheel);
+    EXPECT_EQ(album->CurrentPage(), 2);
+    ASSERT_TRUE(waitTurned());
+    QTest::keyClick(album, Qt::Key_PageDown); // already on the last page
+    EXPECT_EQ(album->CurrentPage(), 2);
+    EXPECT_FALSE(album->IsTurning());
+    // Left from the first of a page goes back to the last of the page before.
+    album->Highlight(12);
+    QTest::keyClick(album, Qt::Key_Left);
+    EXPECT_EQ(album->Highlighted(), 11);
+    EXPECT_EQ(album->CurrentPage(), 1);
+    // A click during the turn counts on the incoming page.
+    QTest::mouseClick(album, Qt::LeftButton, Qt::NoModifier, album->CellRect(7).center());
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0][1].toString(), QStringLiteral("模板8"));
+}
+
+TEST(AlbumView, HttpServerFeedsTheAlbumWithoutBlocking)
+{
+    test::Sandbox local;
+    const QString root = local.File(QStringLiteral("temple"));
+    WriteTemplate(root, QStringLiteral("远程二"), QSize(200, 300), Qt::yellow, Qt::darkGreen);
+    ProgramSandbox program(root);
+
+    TinyHttpServer http;
+    ASSERT_TRUE(http.listen(QHostAddress::LocalHost));
+    QImage green(40, 30, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    green.save(&buffer, "PNG");
+    http.files["/kiosk/ablum/thumbs/a.png"] = png;
+    http.files["/kiosk/ablum/album.xml"] = QStringLiteral(
+        "<album><template folder=\"远程一\" caption=\"远程 一\" thumbnail=\"ablum/thumbs/a.png\"/>"
+        "<template folder=\"远程二\"/><template folder=\"远程三\" thumbnail=\"ablum/thumbs/none.png\"/>"
+        "<music><track title=\"曲\" file=\"ablum/music/t.wav\"/></music></album>")
+                                               .toUtf8();
+
+    CShockwaveFlash control;
+    control.resize(640, 460);
+    QSignalSpy commands(&control, &CShockwaveFlash::FSCommand);
+    control.LoadMovie(0, http.base() + QStringLiteral("/kiosk/ablum/loadXml2.swf"));
+    control.Play();
+    auto* album = qobject_cast<CAlbumView*>(control.Movie());
+    ASSERT_NE(album, nullptr);
+    EXPECT_FALSE(album->isLoaded()); // Play returned before the server answered
+    control.show();
+    ASSERT_TRUE(QTest::qWaitFor([album] { return album->isLoaded(); }, 10000));
+    ASSERT_EQ(album->count(), 3);
+    // From the server; made from the local template; neither (a placeholder).
+    ASSERT_TRUE(QTest::qWaitFor([album] { return album->HasThumbnail(0) && album->HasThumbnail(1); }, 10000));
+    const QImage first = album->grab(album->CellRect(0)).toImage();
+    EXPECT_EQ(first.pixelColor(first.width() / 2, first.height() / 2 - 10), QColor(Qt::green));
+    EXPECT_TRUE(http.requested.contains("/kiosk/ablum/thumbs/none.png"));
+    QTest::qWait(50);
+    EXPECT_FALSE(album->HasThumbnail(2));
+    QTest::mouseClick(album, Qt::LeftButton, Qt::NoModifier, album->CellRect(0).center());
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0][1].toString(), QStringLiteral("远程一"));
+
+    // A server without album.xml: the local templates are offered instead.
+    CShockwaveFlash fallback;
+    fallback.LoadMovie(0, http.base() + QStringLiteral("/elsewhere/ablum/loadXml2.swf"));
+    fallback.Play();
+    auto* local_album = qobject_cast<CAlbumView*>(fallback.Movie());
+    ASSERT_TRUE(QTest::qWaitFor([local_album] { return local_album->isLoaded(); }, 10000));
+    ASSERT_EQ(local_album->count(), 1);
+    EXPECT_EQ(local_album->FolderAt(0), QStringLiteral("远程二"));
+}
+
+TEST(ShockwaveFlash, UnknownMovieLeavesAnEmptyControl)
+{
+    CShockwaveFlash control;
+    control.resize(640, 460);
+    QSignalSpy commands(&control, &CShockwaveFlash::FSCommand);
+    control.LoadMovie(0, test::ProgramDir() + QStringLiteral("/ablum/loadXml2.swf"));
+    ASSERT_NE(control.Movie(), nullptr);
+    control.LoadMovie(0, test::ProgramDir() + QStringLiteral("/ablum/other.swf"));
+    EXPECT_EQ(control.Movie(), nullptr);
+    control.Play();
+    control.LoadMovie(0, QStringLiteral("http://127.0.0.1:1/loadXml2.swf"));
+    control.Play();
+    EXPECT_EQ(control.Movie(), nullptr);
+    EXPECT_TRUE(control.findChildren<QWidget*>().isEmpty());
+    QTest::mouseClick(&control, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    EXPECT_EQ(commands.size(), 0);
+}
+
+TEST(MusicStrip, PlaysTheSampleTrackOrStaysQuiet)
+{
+    ProgramSandbox program(QDir(test::ProgramDir()).filePath(QStringLiteral("temple")));
+    CShockwaveFlash control;
+    control.setGeometry(80, 520, 640, 20);
+    control.LoadMovie(0, test::ProgramDir() + QStringLiteral("/ablum/mp3player.swf"));
+    control.Play();
+    control.show();
+    auto* strip = qobject_cast<CMusicStrip*>(control.Movie());
+    ASSERT_NE(strip, nullptr);
+    QSignalSpy loaded(strip, &CMusicStrip::Loaded);
+    ASSERT_TRUE(loaded.wait(5000));
+    ASSERT_EQ(strip->TrackCount(), 1);
+    EXPECT_EQ(strip->ShownText(), QStringLiteral("晨光小调"));
+    EXPECT_TRUE(strip->WantsToPlay());
+    // The buttons work whether or not there is a sound device.
+    QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, QPoint(16, 10));
+    EXPECT_FALSE(strip->WantsToPlay());
+    QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, QPoint(40, 10));
+    EXPECT_EQ(strip->CurrentTrack(), 0); // one track goes round to itself
+    control.Play(); // plays again after the pause
+    EXPECT_TRUE(strip->WantsToPlay());
+    QTest::qWait(300);
+    EXPECT_FALSE(strip->grab().toImage().isNull());
+
+    // A server with no music says so.
+    test::Sandbox empty;
+    CShockwaveFlash silent;
+    silent.LoadMovie(0, empty.path() + QStringLiteral("/ablum/mp3player.swf"));
+    silent.Play();
+    auto* none = qobject_cast<CMusicStrip*>(silent.Movie());
+    ASSERT_TRUE(QSignalSpy(none, &CMusicStrip::Loaded).wait(5000));
+    EXPECT_EQ(none->TrackCount(), 0);
+    EXPECT_EQ(none->ShownText(), QStringLiteral("无音乐"));
+}
