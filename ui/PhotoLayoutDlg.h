@@ -35,6 +35,11 @@ public:
     // false for keys that are not adjusting keys.
     bool HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers);
 
+    // What the photo step does with each file the photo dialog returns:
+    // decode it, fit it into the opening and recompose. False (nothing
+    // changed) when the file cannot be decoded.
+    bool LoadPhoto(const QString& path);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

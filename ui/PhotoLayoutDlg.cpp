@@ -1,0 +1,237 @@
+#include "ui/PhotoLayoutDlg.h"
+
+#include "skin/SkinLibrary.h"
+#include "ui/CommandIds.h"
+#include "ui/FileDialogEx.h"
+#include "ui/OutputDlg.h"
+#include "ui/PhotoCanvas.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+
+namespace lumavo {
+
+namespace {
+
+constexpr int32_t kMoveStep = 5;
+constexpr int32_t kZoomStep = 5;
+const QRect kCanvasGeometry(80, 60, 640, 480);
+// Large enough for the canvas and the skin's buttons when the skin sets no size.
+const QSize kWindowSize(800, 600);
+
+} // namespace
+
+struct CPhotoLayoutDlg::State {
+    PhotoPlacement placement;
+    std::unique_ptr<PhotoImage> foreground;
+    std::unique_ptr<PhotoImage> photo;
+    std::unique_ptr<PhotoImage> background;
+    std::unique_ptr<PhotoImage> composite;
+    TemplateFolder folder;
+    CPhotoCanvas* canvas = nullptr;
+    // Kept for the window's life: it reuses the template layers, the scaled
+    // photo and the composite buffers from one key press to the next.
+    Compositor compositor;
+    bool filtering = false;
+};
+
+CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
+    : CCommandDialog(parent)
+    , m_state(std::make_unique<State>())
+{
+    setWindowTitle(QStringLiteral("相片排版"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    resize(kWindowSize);
+    m_state->canvas = new CPhotoCanvas(this);
+    // The layout window's picture control takes no clicks: they go to the window beneath.
+    m_state->canvas->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_state->canvas->setGeometry(7, 7, 111, 42);
+
+    MapCommand(kCmdOk, [this] { OnNextStep(); });
+    MapCommand(kCmdEnter, [this] { OnNextStep(); });
+    MapCommand(kCmdBack, [this] { EndDialog(kCmdCancel); });
+    MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
+    MapCommand(kCmdPhotoEdit, [this] { OnEditPhoto(); });
+}
+
+CPhotoLayoutDlg::~CPhotoLayoutDlg()
+{
+    if (m_state->filtering)
+        qApp->removeEventFilter(this);
+}
+
+void CPhotoLayoutDlg::SetFolder(const TemplateFolder& folder)
+{
+    m_state->folder = folder;
+}
+
+int CPhotoLayoutDlg::exec()
+{
+    InitDialog();
+    // Adjusting keys are taken from whichever of this window's controls has
+    // the focus, before the control sees them.
+    qApp->installEventFilter(this);
+    m_state->filtering = true;
+    const int result = CCommandDialog::exec();
+    qApp->removeEventFilter(this);
+    m_state->filtering = false;
+    return result;
+}
+
+const PhotoPlacement& CPhotoLayoutDlg::Placement() const
+{
+    return m_state->placement;
+}
+
+const PhotoImage* CPhotoLayoutDlg::Photo() const
+{
+    return m_state->photo.get();
+}
+
+const PhotoImage* CPhotoLayoutDlg::Composite() const
+{
+    return m_state->composite.get();
+}
+
+CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
+{
+    return m_state->canvas;
+}
+
+bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    PhotoPlacement& placement = m_state->placement;
+    switch (key) {
+    case Qt::Key_Left:
+        placement = MovePlacement(placement, -kMoveStep, 0);
+        break;
+    case Qt::Key_Up:
+        placement = MovePlacement(placement, 0, -kMoveStep);
+        break;
+    case Qt::Key_Right:
+        placement = MovePlacement(placement, kMoveStep, 0);
+        break;
+    case Qt::Key_Down:
+        placement = MovePlacement(placement, 0, kMoveStep);
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+        // Only the numeric keypad's + and - zoom; the main keyboard's do not.
+        if (!(modifiers & Qt::KeypadModifier))
+            return false;
+        placement = ZoomPlacement(placement, key == Qt::Key_Plus ? kZoomStep : -kZoomStep);
+        break;
+    default:
+        return false;
+    }
+    Recompose();
+    // Only the picture changes; the canvas has no background of its own, so
+    // the window repaints beneath it as well.
+    m_state->canvas->update();
+    return true;
+}
+
+bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    std::unique_ptr<PhotoImage> photo = PhotoImage::FromFile(path);
+    if (photo->TakeStatus() != Ok || photo->IsNull())
+        return false;
+    m_state->photo = std::move(photo);
+    const LayerRect opening = ReadLayerRect(m_state->folder);
+    m_state->placement = PlacePhoto(opening, int32_t(m_state->photo->Width()), int32_t(m_state->photo->Height()));
+    Recompose();
+    m_state->canvas->update();
+    return true;
+}
+
+bool CPhotoLayoutDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget == this || isAncestorOf(widget)) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (HandleAdjustKey(key->key(), key->modifiers()))
+                return true;
+        }
+    }
+    return CCommandDialog::eventFilter(watched, event);
+}
+
+void CPhotoLayoutDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Reached only when the window runs without its event filter.
+    if (HandleAdjustKey(event->key(), event->modifiers()))
+        return;
+    CCommandDialog::keyPressEvent(event);
+}
+
+void CPhotoLayoutDlg::InitDialog()
+{
+    skin::SetWindowSkin(this, QStringLiteral("select"));
+    skin::SetSkinButtonTip(this, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
+    skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("返回上一步!"));
+    skin::SetSkinButtonTip(this, QStringLiteral("photoedit"), QStringLiteral("编辑处理相片!"));
+    if (width() < kWindowSize.width() || height() < kWindowSize.height())
+        resize(width() < kWindowSize.width() ? kWindowSize.width() : width(),
+            height() < kWindowSize.height() ? kWindowSize.height() : height());
+
+    State& state = *m_state;
+    state.canvas->setGeometry(kCanvasGeometry);
+
+    TemplatePictures pictures = LoadTemplatePictures(state.folder);
+    state.background = std::move(pictures.background);
+    state.foreground = std::move(pictures.foreground);
+    if (!pictures.error.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), pictures.error, QMessageBox::Ok, this);
+        box.exec();
+    }
+
+    state.photo.reset();
+    state.placement = PhotoPlacement();
+    Recompose();
+    AskForPhoto();
+}
+
+void CPhotoLayoutDlg::AskForPhoto()
+{
+    CFileDialogEx dialog(true, QString(), QString(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    for (const QString& path : dialog.selectedFiles()) {
+        // A file that cannot be decoded is skipped without a message.
+        LoadPhoto(path);
+    }
+}
+
+void CPhotoLayoutDlg::Recompose()
+{
+    State& state = *m_state;
+    // The new composite is made before the previous one is released.
+    state.composite = state.compositor.ComposeTemplate(
+        state.canvas, state.foreground.get(), state.photo.get(), state.background.get(), state.placement);
+}
+
+void CPhotoLayoutDlg::OnNextStep()
+{
+    State& state = *m_state;
+    if (!state.photo)
+        return;
+    COutputDlg output;
+    output.SetFolder(state.folder);
+    output.SetComposite(state.composite.get());
+    output.SetPhoto(state.photo.get());
+    output.SetPlacement(state.placement);
+    const bool hasBackground = state.background && !state.background->IsNull();
+    output.SetBackgroundSize(hasBackground ? int32_t(state.background->Width()) : 0,
+        hasBackground ? int32_t(state.background->Height()) : 0);
+    output.exec();
+}
+
+void CPhotoLayoutDlg::OnEditPhoto()
+{
+}
+
+} // namespace lumavo
