@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Lumavo and runs every test: the normal build, then the engine tests
+# Builds Lumavo and runs every test: the normal build, then all the tests
 # again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
