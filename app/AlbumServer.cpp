@@ -63,8 +63,12 @@ QUrl AlbumServer::Url(const QString& relativePath) const
 {
     if (!IsPlainRelativePath(relativePath))
         return {};
-    if (m_remote)
-        return m_baseUrl.resolved(QUrl(relativePath, QUrl::TolerantMode));
+    if (m_remote) {
+        // Percent-encoded dots ("%2e%2e/") survive the plain-path check but
+        // are dot segments to the resolver: the result must stay below the base.
+        const QUrl url = m_baseUrl.resolved(QUrl(relativePath, QUrl::TolerantMode));
+        return m_baseUrl.isParentOf(url) ? url : QUrl();
+    }
     return QUrl::fromLocalFile(*LocalFile(relativePath));
 }
 

@@ -8,13 +8,6 @@
 
 namespace lumavo {
 
-namespace {
-
-// album.xml is small; anything bigger is not one.
-constexpr qint64 kMaxAlbumDataBytes = 4 * 1024 * 1024;
-
-} // namespace
-
 CAlbumSource::CAlbumSource(AlbumServer server, QString templateRoot, QObject* parent)
     : QObject(parent)
     , m_server(std::move(server))
@@ -36,7 +29,9 @@ CAlbumSource::~CAlbumSource()
 void CAlbumSource::Start()
 {
     if (m_server.isRemote()) {
-        Fetch(QLatin1String(kAlbumDataPath), [this](const QByteArray& bytes, bool ok) { Finish(bytes, ok); });
+        Fetch(
+            QLatin1String(kAlbumDataPath), [this](const QByteArray& bytes, bool ok) { Finish(bytes, ok); },
+            kMaxAlbumDataBytes);
         return;
     }
     QByteArray bytes;
@@ -52,7 +47,8 @@ void CAlbumSource::Start()
     QTimer::singleShot(0, this, [this, bytes, ok] { Finish(bytes, ok); });
 }
 
-void CAlbumSource::Fetch(const QString& relativePath, std::function<void(const QByteArray& bytes, bool ok)> done)
+void CAlbumSource::Fetch(
+    const QString& relativePath, std::function<void(const QByteArray& bytes, bool ok)> done, qint64 maxBytes)
 {
     const QUrl url = m_server.Url(relativePath);
     if (!m_server.isRemote() || !url.isValid()) {
@@ -65,6 +61,12 @@ void CAlbumSource::Fetch(const QString& relativePath, std::function<void(const Q
     request.setTransferTimeout(kTransferTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = m_network->get(request);
+    // A server that sends without end would otherwise fill the memory: the
+    // transfer timeout only notices a stall.
+    connect(reply, &QNetworkReply::downloadProgress, this, [reply, maxBytes](qint64 received, qint64 total) {
+        if (received > maxBytes || total > maxBytes)
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
         reply->deleteLater();
         const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

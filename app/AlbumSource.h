@@ -33,10 +33,15 @@ public:
 
     // Fetches a file of a remote server; `done` runs on this object's thread
     // with the bytes, or with ok = false. Not called after this object is gone.
-    void Fetch(const QString& relativePath, std::function<void(const QByteArray& bytes, bool ok)> done);
+    // A response longer than maxBytes is cut off and counts as failed.
+    void Fetch(const QString& relativePath, std::function<void(const QByteArray& bytes, bool ok)> done,
+        qint64 maxBytes = kMaxTransferBytes);
 
-    // How long one request may take before it counts as failed.
+    // How long one request may stall (no data) before it counts as failed.
     static constexpr int kTransferTimeoutMs = 10000;
+    // No thumbnail or data file of the album is anywhere near this long.
+    static constexpr qint64 kMaxTransferBytes = 16 * 1024 * 1024;
+    static constexpr qint64 kMaxAlbumDataBytes = 4 * 1024 * 1024;
 
 signals:
     // The album's data; `fromServer` is false when the fallback was used.

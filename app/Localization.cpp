@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <iterator>
 #include <memory>
 
 namespace lumavo {

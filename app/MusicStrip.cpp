@@ -77,7 +77,13 @@ QUrl CMusicStrip::TrackUrl(int index) const
 
 void CMusicStrip::OnLoaded(const AlbumData& data)
 {
-    m_tracks = data.tracks;
+    m_tracks.clear();
+    for (const AlbumTrack& track : data.tracks) {
+        // A track the server cannot name (its address would leave the server)
+        // is not offered: the player would sit on it without a word.
+        if (m_source->server().Url(track.file).isValid())
+            m_tracks.push_back(track);
+    }
     m_failed.assign(m_tracks.size(), false);
     m_loaded = true;
     m_current = m_tracks.empty() ? -1 : 0;

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QTimerEvent>
 
+#include <algorithm>
+
 namespace lumavo {
 
 namespace {
@@ -21,8 +23,11 @@ QString SplashResource(int bitmapId)
 
 } // namespace
 
+// Owned by the window it announces: a window of its own outside that
+// window's family would be blocked while the window runs modally, and a press
+// on the splash would then reach nothing, the splash included.
 CSplashWnd::CSplashWnd(const QPixmap& picture, QWidget* owner)
-    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_picture(picture)
     , m_owner(owner)
 {

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 
 namespace lumavo {
@@ -55,7 +56,14 @@ int CTemplateBrowserDlg::exec()
     // The splash comes up while this window is still hidden.
     ShowSplash(kSplashMilliseconds, kSplashBitmap, this);
     InitDialog();
-    return CCommandDialog::exec();
+    const int result = CCommandDialog::exec();
+    // Closed within the splash's time: the splash goes with the window, now,
+    // as no event loop may run again to delete it.
+    if (QPointer<CSplashWnd> splash = CurrentSplash()) {
+        HideSplash();
+        QCoreApplication::sendPostedEvents(splash, QEvent::DeferredDelete);
+    }
+    return result;
 }
 
 void CTemplateBrowserDlg::InitDialog()
@@ -132,8 +140,13 @@ bool CTemplateBrowserDlg::eventFilter(QObject* watched, QEvent* event)
         && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
     if (rightPress || event->type() == QEvent::ContextMenu) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && (widget == this || isAncestorOf(widget)))
+        if (widget && (widget == this || isAncestorOf(widget))) {
+            // This filter may run before the splash's own: the press still
+            // counts as the first one that takes the splash away.
+            if (rightPress)
+                HideSplash();
             return true;
+        }
     }
     return CCommandDialog::eventFilter(watched, event);
 }

@@ -11,7 +11,8 @@ namespace {
 
 // Quoting for an Exec= argument: inside double quotes, ", `, $ and \ get a
 // backslash; then the whole value is escaped again as a desktop-entry
-// string (\\ for a backslash), and % is doubled for the field codes.
+// string (\\ for a backslash, \n \t \r for the control characters a value
+// cannot hold), and % is doubled for the field codes.
 QString ExecArgument(const QString& path)
 {
     QString quoted;
@@ -25,6 +26,12 @@ QString ExecArgument(const QString& path)
     for (QChar c : quoted) {
         if (c == u'\\')
             escaped += QLatin1String("\\\\");
+        else if (c == u'\n')
+            escaped += QLatin1String("\\n");
+        else if (c == u'\t')
+            escaped += QLatin1String("\\t");
+        else if (c == u'\r')
+            escaped += QLatin1String("\\r");
         else if (c == u'%')
             escaped += QLatin1String("%%");
         else

@@ -13,8 +13,11 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -93,6 +96,12 @@ bool WaitForAllThumbnails(CAlbumView* album, int timeoutMs = 10000)
 class TinyHttpServer : public QTcpServer {
 public:
     std::map<QByteArray, QByteArray> files;
+    // Paths that are never answered.
+    QSet<QByteArray> silent;
+    // Paths answered with a body that does not end (up to kEndlessLimit).
+    QSet<QByteArray> endless;
+    static constexpr qint64 kEndlessLimit = 256 * 1024 * 1024;
+    qint64 endlessBytesSent = 0;
     QList<QByteArray> requested;
 
     TinyHttpServer()
@@ -112,6 +121,25 @@ private:
         const QByteArray request = socket->readAll();
         const QByteArray path = request.split(' ').value(1);
         requested.append(path);
+        if (silent.contains(path))
+            return;
+        if (endless.contains(path)) {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n<album>");
+            const auto more = [this, socket] {
+                // Kept a little ahead of the socket, until the client gives up.
+                if (socket->bytesToWrite() > 1024 * 1024 || socket->state() != QAbstractSocket::ConnectedState)
+                    return;
+                if (endlessBytesSent >= kEndlessLimit) {
+                    socket->disconnectFromHost();
+                    return;
+                }
+                const QByteArray chunk(256 * 1024, ' ');
+                endlessBytesSent += socket->write(chunk);
+            };
+            connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+            return;
+        }
         const auto found = files.find(path);
         const QByteArray body = found != files.end() ? found->second : QByteArray("missing");
         const QByteArray status = found != files.end() ? "200 OK" : "404 Not Found";
@@ -336,6 +364,81 @@ TEST(AlbumView, HttpServerFeedsTheAlbumWithoutBlocking)
     ASSERT_TRUE(QTest::qWaitFor([local_album] { return local_album->isLoaded(); }, 10000));
     ASSERT_EQ(local_album->count(), 1);
     EXPECT_EQ(local_album->FolderAt(0), QStringLiteral("远程二"));
+}
+
+TEST(AlbumServer, RemotePathsStayBelowTheServer)
+{
+    const AlbumServer server = AlbumServer::FromText(QStringLiteral("http://127.0.0.1:1/kiosk"));
+    EXPECT_EQ(
+        server.Url(QStringLiteral("ablum/a%20b.png")), QUrl(QStringLiteral("http://127.0.0.1:1/kiosk/ablum/a b.png")));
+    // Dots hidden from the plain-path check by percent-encoding are dots all the same.
+    for (const char* path : { "../x.png", "%2e%2e/x.png", "ablum/%2E%2E/%2e%2e/x.png", "/x.png", "http://other/x" })
+        EXPECT_FALSE(server.Url(QString::fromLatin1(path)).isValid()) << path;
+
+    // A track the server cannot name is not offered to the player.
+    test::Sandbox local;
+    TinyHttpServer http;
+    ASSERT_TRUE(http.listen(QHostAddress::LocalHost));
+    http.files["/kiosk/ablum/album.xml"] = "<album><music><track file=\"%2e%2e/%2e%2e/secret.wav\"/>"
+                                           "<track title=\"t\" file=\"ablum/music/t.wav\"/></music></album>";
+    CMusicStrip strip;
+    QSignalSpy loaded(&strip, &CMusicStrip::Loaded);
+    strip.Start(AlbumServer::FromText(http.base() + QStringLiteral("/kiosk")), local.path());
+    ASSERT_TRUE(loaded.wait(10000));
+    ASSERT_EQ(strip.TrackCount(), 1);
+    EXPECT_EQ(strip.CurrentTitle(), QStringLiteral("t"));
+}
+
+TEST(AlbumView, EndlessAnswersAndClosingMidwayAreHarmless)
+{
+    test::Sandbox local;
+    const QString root = local.File(QStringLiteral("temple"));
+    for (int i = 1; i <= 8; ++i)
+        WriteTemplate(root, QStringLiteral("t%1").arg(i), QSize(1200, 1600), Qt::red, Qt::blue);
+    ProgramSandbox program(root);
+    TinyHttpServer http;
+    ASSERT_TRUE(http.listen(QHostAddress::LocalHost));
+
+    // album.xml that never ends: the album gives up on it and offers the local templates.
+    http.endless.insert("/endless/ablum/album.xml");
+    {
+        CShockwaveFlash control;
+        control.resize(640, 460);
+        control.LoadMovie(0, http.base() + QStringLiteral("/endless/ablum/loadXml2.swf"));
+        control.Play();
+        auto* album = qobject_cast<CAlbumView*>(control.Movie());
+        ASSERT_NE(album, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([album] { return album->isLoaded(); }, 20000));
+        EXPECT_EQ(album->count(), 8);
+        EXPECT_LT(http.endlessBytesSent, TinyHttpServer::kEndlessLimit / 4);
+    }
+
+    // Closed while thumbnails are being made and their requests are still
+    // unanswered: nothing waits for the server, nothing arrives afterwards.
+    QByteArray xml = "<album>";
+    for (int i = 1; i <= 8; ++i) {
+        xml += "<template folder=\"t" + QByteArray::number(i) + "\"" + (i % 2 ? " thumbnail=\"ablum/slow.png\"" : "")
+            + "/>";
+    }
+    http.files["/slow/ablum/album.xml"] = xml + "</album>";
+    http.silent.insert("/slow/ablum/slow.png");
+    for (int round = 0; round < 3; ++round) {
+        auto control = std::make_unique<CShockwaveFlash>();
+        control->resize(640, 460);
+        control->LoadMovie(0, http.base() + QStringLiteral("/slow/ablum/loadXml2.swf"));
+        control->Play();
+        QPointer<CAlbumView> album = qobject_cast<CAlbumView*>(control->Movie());
+        ASSERT_TRUE(QTest::qWaitFor([album] { return album->isLoaded(); }, 10000));
+        ASSERT_EQ(album->count(), 8);
+        EXPECT_TRUE(QTest::qWaitFor([&http] { return http.requested.count("/slow/ablum/slow.png") > 0; }, 5000));
+        QTest::qWait(round * 20);
+        QElapsedTimer clock;
+        clock.start();
+        control.reset();
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_TRUE(album.isNull());
+        QTest::qWait(50); // anything still queued for the album would land here
+    }
 }
 
 TEST(ShockwaveFlash, UnknownMovieLeavesAnEmptyControl)

@@ -1,5 +1,7 @@
 #include "TestUtils.h"
+#include "app/PortraitApp.h"
 #include "app/ShockwaveFlash.h"
+#include "app/SplashWnd.h"
 #include "app/TemplateBrowserDlg.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -8,9 +10,12 @@
 #include "ui/PhotoLayoutDlg.h"
 #include "ui/UiTestUtils.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -113,7 +118,8 @@ TEST_F(BrowserTest, TypedNameOpensTheTemplateAndStaysAfterwards)
             SendCommand(&browser, round == 0 ? 1 : 6001);
             EXPECT_EQ(browser.NameBox()->text(), "4R-classic-cream");
             ASSERT_TRUE(browser.Folder().has_value());
-            EXPECT_EQ(browser.Folder()->path(), test::ProgramDir() + "/temple/4R-classic-cream/");
+            EXPECT_EQ(browser.Folder()->path(),
+                test::ProgramDir() + "/temple" + QDir::separator() + "4R-classic-cream" + QDir::separator());
         }
         SendCommand(&browser, 6002);
     });
@@ -139,6 +145,100 @@ TEST_F(BrowserTest, NamesReachingOutsideTheLibraryAreRefused)
         browser.close();
     });
     EXPECT_FALSE(browser.isVisible());
+}
+
+TEST_F(BrowserTest, LongTemplateRootIsUsedWhole)
+{
+    // A root far longer than the 79 characters an old buffer would keep.
+    const QString root = m_sandbox.File(QString(60, u'r') + "/" + QString(60, u'o') + "/temple");
+    const QString folder = root + "/4R-classic-cream";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char* file : { "bs.lmv", "fs.lmv", "layer.lmv" }) {
+        ASSERT_TRUE(QFile::copy(test::ProgramDir() + "/temple/4R-classic-cream/" + file, folder + "/" + file));
+    }
+    WriteProfileString(SettingsPath(), "System", "TempPath", root);
+
+    // The windows in the order they came; a complaint about the template
+    // would come before the question for the photo.
+    QStringList seen;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << "message";
+            test::OnNextModal(answer);
+            box->accept();
+        } else if (qobject_cast<CFileDialogEx*>(modal)) {
+            seen << "photo";
+            test::OnNextModal(answer);
+            static_cast<QDialog*>(modal)->reject();
+        } else {
+            seen << (qobject_cast<CPhotoLayoutDlg*>(modal) ? "layout" : "other");
+            QTest::keyClick(modal, Qt::Key_Escape);
+        }
+    };
+    CTemplateBrowserDlg browser;
+    RunBrowser(browser, [&] {
+        browser.NameBox()->setText("4R-classic-cream");
+        test::OnNextModal(answer);
+        SendCommand(&browser, 6001);
+        SendCommand(&browser, 6002);
+    });
+    ASSERT_GT(root.size(), 120);
+    ASSERT_TRUE(browser.Folder().has_value());
+    EXPECT_EQ(browser.Folder()->path(), root + QDir::separator() + "4R-classic-cream" + QDir::separator());
+    EXPECT_EQ(seen, QStringList({ "photo", "layout" }));
+}
+
+TEST_F(BrowserTest, SplashGoesAtTheFirstPressAndWithTheWindow)
+{
+    // The program's own filter comes first, as at start-up; the browser's
+    // right-click filter is installed after it.
+    CPortraitApp program;
+    qApp->installEventFilter(&program);
+    SetSplashEnabled(true);
+    {
+        CTemplateBrowserDlg browser;
+        RunBrowser(browser, [&] {
+            ASSERT_NE(CurrentSplash(), nullptr);
+            const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+            EXPECT_EQ(CurrentSplash()->geometry(),
+                QRect(QPoint(0, 0), QSize(640, 454))
+                    .translated(area.center() - QRect(QPoint(0, 0), QSize(640, 454)).center()));
+            // A right click over the album takes the splash away and reaches nothing.
+            RightClickCounter counter;
+            browser.Album()->installEventFilter(&counter);
+            QTest::mouseClick(browser.Album(), Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
+            EXPECT_EQ(CurrentSplash(), nullptr);
+            EXPECT_EQ(counter.presses, 0);
+            browser.Album()->removeEventFilter(&counter);
+            browser.close();
+        });
+    }
+    // A press on the splash itself, delivered the way the window system does
+    // while the browser runs modally.
+    {
+        CTemplateBrowserDlg browser;
+        RunBrowser(browser, [&] {
+            CSplashWnd* splash = CurrentSplash();
+            ASSERT_NE(splash, nullptr);
+            ASSERT_NE(splash->windowHandle(), nullptr);
+            QTest::mouseClick(splash->windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+            EXPECT_EQ(CurrentSplash(), nullptr);
+            browser.close();
+        });
+    }
+    // Closed while the splash is still up: the splash goes with it.
+    CTemplateBrowserDlg browser;
+    QPointer<CSplashWnd> splash;
+    RunBrowser(browser, [&] {
+        splash = CurrentSplash();
+        EXPECT_FALSE(splash.isNull());
+        browser.close();
+    });
+    qApp->removeEventFilter(&program);
+    SetSplashEnabled(false);
+    EXPECT_FALSE(browser.isVisible());
+    EXPECT_EQ(CurrentSplash(), nullptr);
+    EXPECT_TRUE(splash.isNull()) << "the splash outlived the program's window";
 }
 
 } // namespace

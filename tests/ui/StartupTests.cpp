@@ -1,16 +1,21 @@
 #include "TestUtils.h"
+#include "app/Localization.h"
 #include "app/SplashWnd.h"
 #include "app/Startup.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Shortcuts.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +108,10 @@ TEST_F(ShortcutTest, TargetPathsAreQuotedForTheLauncher)
     const QString text = QString::fromUtf8(test::ReadFile(ShortcutFilePath(kShellFolderDesktop, "Lumavo")));
     EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/照相 馆/\\\\$x\\\\\"a\\\\\\\\b%%c/lumavo\"\n")))
         << text.toStdString();
+    // Control characters cannot stand in a value: they are written as escapes.
+    ASSERT_EQ(WriteShortcut(kShellFolderDesktop, "Lumavo", "/opt/a\nb\tc/lumavo"), ShortcutResult::Created);
+    const QString escaped = QString::fromUtf8(test::ReadFile(ShortcutFilePath(kShellFolderDesktop, "Lumavo")));
+    EXPECT_TRUE(escaped.contains("Exec=\"/opt/a\\nb\\tc/lumavo\"\n")) << escaped.toStdString();
 }
 
 TEST_F(ShortcutTest, NoDesktopFolderMeansNoDesktopLauncher)
@@ -113,6 +122,33 @@ TEST_F(ShortcutTest, NoDesktopFolderMeansNoDesktopLauncher)
     EXPECT_EQ(WriteShortcut(kShellFolderStartMenu, "Lumavo", "/opt/lumavo"), ShortcutResult::Created);
 }
 #endif
+
+TEST(StartupTest, InterfaceSpeaksChinese)
+{
+    const QFont font = QApplication::font();
+    const QLocale locale;
+    const QList<QTranslator*> before = qApp->findChildren<QTranslator*>();
+
+    // Qt's own dialogs (message-box buttons) come out in Chinese.
+    EXPECT_TRUE(InstallChineseInterface(*qApp));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    // A font that has the Chinese characters, and one for the templates' "宋体".
+    const QString family = QFontInfo(QApplication::font()).family();
+    EXPECT_FALSE(InterfaceFontFamily().isEmpty());
+    EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese))
+        << family.toStdString();
+    EXPECT_FALSE(QFont::substitutes(QStringLiteral("宋体")).isEmpty());
+
+    // The other tests keep the plain interface.
+    for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+        if (!before.contains(translator)) {
+            QCoreApplication::removeTranslator(translator);
+            translator->deleteLater();
+        }
+    }
+    QApplication::setFont(font);
+    QLocale::setDefault(locale);
+}
 
 TEST(SplashTest, FirstPressHidesTheSplashAndIsSwallowed)
 {
