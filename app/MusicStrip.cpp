@@ -100,8 +100,11 @@ void CMusicStrip::OnLoaded(const AlbumData& data)
         m_player = std::make_unique<QMediaPlayer>();
         m_player->setAudioOutput(m_output.get());
         connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-            if (status == QMediaPlayer::EndOfMedia)
-                AdvanceAfter(m_current);
+            if (status == QMediaPlayer::EndOfMedia) {
+                // Later, not from inside the player's own signal.
+                const int ended = m_current;
+                QTimer::singleShot(0, this, [this, ended] { AdvanceAfter(ended); });
+            }
             else if (status == QMediaPlayer::InvalidMedia)
                 OnPlayerError();
         });

@@ -4,6 +4,7 @@
 #include "imaging/ScaledLoad.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -229,7 +230,7 @@ bool CFileDialogEx::DrawPreview(const QString& path)
         fitted = std::move(onWhite);
     }
 
-    m_panel->location->setText(path);
+    m_panel->location->setText(QDir::toNativeSeparators(path));
     m_panel->width->setText(QString::number(uint32_t(width)));
     m_panel->height->setText(QString::number(uint32_t(height)));
     m_panel->frame->Show(std::move(fitted), QRect(x, y, drawn.width, drawn.height));

@@ -11,16 +11,20 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace lumavo {
@@ -85,15 +89,21 @@ QString SaveFailureReason(Status status, const QString& path)
 
 } // namespace
 
-QRect PrintRectangle(const PrintSize& size, int32_t pictureWidth, int32_t pictureHeight)
+QRect PrintRectangle(const PrintSize& size, int32_t pictureWidth, int32_t pictureHeight, const QSize& printableMm)
 {
     // The size turned to the picture's way round (a square picture prints
     // upright), the picture fitted into it keeping its proportions (it may
     // be enlarged: pixels and millimetres are unrelated) and centred in it;
     // the size's own rectangle starts at the top-left of the printable area.
     const bool landscape = pictureWidth > pictureHeight;
-    const int32_t boxWidth = landscape ? size.heightMm : size.widthMm;
-    const int32_t boxHeight = landscape ? size.widthMm : size.heightMm;
+    int32_t boxWidth = landscape ? size.heightMm : size.widthMm;
+    int32_t boxHeight = landscape ? size.widthMm : size.heightMm;
+    // What lies beyond the printable area would be cut off the print (the
+    // caption near the bottom edge first).
+    if (!printableMm.isEmpty()) {
+        boxWidth = std::min(boxWidth, int32_t(printableMm.width()));
+        boxHeight = std::min(boxHeight, int32_t(printableMm.height()));
+    }
     if (pictureWidth <= 0 || pictureHeight <= 0)
         return QRect(0, 0, boxWidth, boxHeight);
 
@@ -104,6 +114,11 @@ QRect PrintRectangle(const PrintSize& size, int32_t pictureWidth, int32_t pictur
     else
         width = MulDiv(pictureWidth, boxHeight, pictureHeight);
     return QRect((boxWidth - width) / 2, (boxHeight - height) / 2, width, height);
+}
+
+void TurnPageToPicture(QPrinter& printer, int32_t pictureWidth, int32_t pictureHeight)
+{
+    printer.setPageOrientation(pictureWidth > pictureHeight ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
 bool PrintPicture(PhotoImage* picture, int32_t x, int32_t y, int32_t width, int32_t height, QPrinter& printer)
@@ -119,9 +134,11 @@ bool PrintPicture(PhotoImage* picture, int32_t x, int32_t y, int32_t width, int3
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
-    // The painter's origin is the top-left of the printable area.
-    const double dotsPerMm = printer.resolution() / kMillimetresPerInch;
-    const QRectF target(x * dotsPerMm, y * dotsPerMm, width * dotsPerMm, height * dotsPerMm);
+    // The painter's origin is the top-left of the printable area. Some
+    // printers resolve more finely one way than the other (600 x 1200 dpi).
+    const double dotsPerMmX = printer.logicalDpiX() / kMillimetresPerInch;
+    const double dotsPerMmY = printer.logicalDpiY() / kMillimetresPerInch;
+    const QRectF target(x * dotsPerMmX, y * dotsPerMmY, width * dotsPerMmX, height * dotsPerMmY);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, picture->image());
     return painter.end();
@@ -280,11 +297,13 @@ void COutputDlg::OnSave()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
+    // The operator reads the path in the platform's own spelling (backslashes on Windows).
+    const QString shownPath = QDir::toNativeSeparators(path);
 
     const QString failure = QStringLiteral("保存失败：无法写入文件 %1（%2）");
     if (!ImageEncoder(path).found()) {
         QMessageBox::warning(
-            this, kWindowTitle, failure.arg(path, QStringLiteral("不支持的文件类型")), QMessageBox::Ok);
+            this, kWindowTitle, failure.arg(shownPath, QStringLiteral("不支持的文件类型")), QMessageBox::Ok);
         return;
     }
 
@@ -300,10 +319,11 @@ void COutputDlg::OnSave()
     }
     if (status != Ok) {
         m_state->status->clear();
-        QMessageBox::warning(this, kWindowTitle, failure.arg(path, SaveFailureReason(status, path)), QMessageBox::Ok);
+        QMessageBox::warning(
+            this, kWindowTitle, failure.arg(shownPath, SaveFailureReason(status, path)), QMessageBox::Ok);
         return;
     }
-    m_state->status->setText(QStringLiteral("已保存：%1").arg(path));
+    m_state->status->setText(QStringLiteral("已保存：%1").arg(shownPath));
 }
 
 void COutputDlg::OnPrint()
@@ -314,13 +334,19 @@ void COutputDlg::OnPrint()
         return;
     std::unique_ptr<PhotoImage> picture = std::move(rendered.picture);
 
+    const int32_t width = int32_t(picture->Width());
+    const int32_t height = int32_t(picture->Height());
+    // The dialog offers the page the picture's way round; the operator may still turn it.
+    TurnPageToPicture(Printer(), width, height);
     QPrintDialog dialog(&Printer(), this);
     if (dialog.exec() != QDialog::Accepted) {
         std::fputs("Failure\n", stdout);
         std::fflush(stdout);
         return;
     }
-    const QRect area = PrintRectangle(size, int32_t(picture->Width()), int32_t(picture->Height()));
+    const QSizeF printable = Printer().pageLayout().paintRect(QPageLayout::Millimeter).size();
+    const QRect area = PrintRectangle(
+        size, width, height, QSize(int(std::floor(printable.width())), int(std::floor(printable.height()))));
     bool printed = false;
     {
         BusyCursor busy;

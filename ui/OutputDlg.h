@@ -7,6 +7,7 @@
 #include "ui/CommandDialog.h"
 
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -32,8 +33,15 @@ extern const std::array<PrintSize, 8> kPrintSizes;
 // The millimetre rectangle (from the top-left of the printable area) that a
 // picture of pictureWidth x pictureHeight takes when printed at a size:
 // turned to the picture's orientation, the picture's proportions kept
-// inside it.
-QRect PrintRectangle(const PrintSize& size, int32_t pictureWidth, int32_t pictureHeight);
+// inside it. With a printable area (whole millimetres), a size larger than
+// it is cut down to it first, so the whole picture and its caption stay on
+// the page.
+QRect PrintRectangle(
+    const PrintSize& size, int32_t pictureWidth, int32_t pictureHeight, const QSize& printableMm = QSize());
+
+// Turns the printer's page to the picture's way round (landscape for a
+// picture wider than high), so a landscape size lies on a landscape page.
+void TurnPageToPicture(QPrinter& printer, int32_t pictureWidth, int32_t pictureHeight);
 
 // Prints a picture on one page of the printer (after its print dialog was
 // accepted) into the millimetre rectangle, under the document name

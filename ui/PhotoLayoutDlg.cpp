@@ -17,8 +17,9 @@ namespace {
 constexpr int32_t kMoveStep = 5;
 constexpr int32_t kZoomStep = 5;
 const QRect kCanvasGeometry(80, 60, 640, 480);
-// Large enough for the canvas and the skin's buttons when the skin sets no size.
-const QSize kWindowSize(800, 600);
+// Large enough for the canvas and the skin's buttons when the skin sets no
+// size, and no larger: with its title bar it must fit an 800 x 600 screen.
+const QSize kWindowSize(800, 570);
 
 } // namespace
 

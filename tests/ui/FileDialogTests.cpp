@@ -160,6 +160,26 @@ TEST(FileDialogEx, BigPhotoShowsItsRealSize)
     EXPECT_EQ(dialog->PreviewRect(), QRect(0, 17, 100, 67));
 }
 
+TEST(FileDialogEx, LongPathIsShownWhole)
+{
+    // Deeper than the 260 characters an old path buffer held.
+    test::Sandbox sandbox;
+    QString folder = sandbox.path();
+    while (folder.size() < 300)
+        folder += QStringLiteral("/客户相片文件夹-customer-photos-folder");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/portrait.png");
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    ASSERT_TRUE(picture.save(path, "PNG"));
+
+    auto dialog = MakeDialog();
+    emit dialog->currentChanged(path);
+    EXPECT_EQ(dialog->LocationBox()->text(), QDir::toNativeSeparators(path));
+    EXPECT_EQ(dialog->WidthBox()->text(), "30");
+    EXPECT_EQ(dialog->PreviewRect(), QRect(35, 40, 30, 20));
+}
+
 TEST(FileDialogEx, FoldersAndNonPicturesLeaveThePanelAlone)
 {
     test::Sandbox sandbox;

@@ -16,11 +16,13 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,7 @@ protected:
     std::unique_ptr<PhotoImage> m_photo;
     std::unique_ptr<PhotoImage> m_composite;
     PhotoPlacement m_placement { 60, 70, 180, 225 };
+    QString m_longPath;
     COutputDlg m_dialog;
 };
 
@@ -163,6 +166,23 @@ TEST_F(OutputWindow, SavesTheRenderedPictureWithTheQualityOfTheMoment)
         SizeButton(1050)->click();
         SaveAs("a4.png");
         EXPECT_TRUE(m_dialog.isVisible());
+        // Enter is the save command, whichever control has the focus.
+        SizeButton(1044)->setFocus();
+        bool asked = false;
+        test::OnNextModal([&asked](QWidget* modal) {
+            asked = qobject_cast<QFileDialog*>(modal) != nullptr;
+            static_cast<QDialog*>(modal)->reject();
+        });
+        QTest::keyClick(SizeButton(1044), Qt::Key_Return);
+        EXPECT_TRUE(asked);
+        EXPECT_TRUE(m_dialog.isVisible());
+        // A path longer than an old 260-character buffer is used whole.
+        QString deep = m_sandbox.path();
+        while (deep.size() < 300)
+            deep += QStringLiteral("/输出相片-finished-portraits");
+        ASSERT_TRUE(QDir().mkpath(deep));
+        SaveAs(deep + QStringLiteral("/long.png"));
+        m_longPath = deep + QStringLiteral("/long.png");
     });
 
     const QByteArray first = test::ReadFile(m_sandbox.File("first.jpg"));
@@ -177,6 +197,7 @@ TEST_F(OutputWindow, SavesTheRenderedPictureWithTheQualityOfTheMoment)
     EXPECT_EQ(test::ReadFile(m_sandbox.File("a4.png")), test::ReadFile(m_sandbox.File("third.png")));
     EXPECT_EQ(test::ReadFile(m_sandbox.File("typed.png")), test::ReadFile(m_sandbox.File("third.png")));
     EXPECT_EQ(test::ReadFile(m_sandbox.File("kept.jpg")), second);
+    EXPECT_EQ(test::ReadFile(m_longPath), test::ReadFile(m_sandbox.File("third.png")));
 
     const QImage saved(m_sandbox.File("third.png"));
     EXPECT_EQ(saved.size(), QSize(kBackgroundWidth, kBackgroundHeight));
@@ -273,11 +294,28 @@ QRectF PrintedPictureMm(const QByteArray& pdf, int dotsPerInch)
     return {};
 }
 
+// A4 paper with 5 mm margins all round: a printable area of 200 x 287 mm
+// (portrait) whatever printer the machine has.
+void UseA4WithMargins(QPrinter& printer, const QString& pdf)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter));
+}
+
+// The page's size in points, from the PDF's media box.
+QSizeF PdfPageSize(const QByteArray& pdf)
+{
+    static const QRegularExpression box(QStringLiteral("/MediaBox \\[0 0 ([\\d.]+) ([\\d.]+)\\]"));
+    const QRegularExpressionMatch found = box.match(QString::fromLatin1(pdf));
+    return found.hasMatch() ? QSizeF(found.captured(1).toDouble(), found.captured(2).toDouble()) : QSizeF();
+}
+
 TEST_F(OutputWindow, PrintsOnePageIntoAPdf)
 {
     const QString pdf = m_sandbox.File("print.pdf");
-    m_dialog.Printer().setOutputFormat(QPrinter::PdfFormat);
-    m_dialog.Printer().setOutputFileName(pdf);
+    UseA4WithMargins(m_dialog.Printer(), pdf);
     m_dialog.Printer().setCopyCount(3);
 
     testing::internal::CaptureStdout();
@@ -305,12 +343,52 @@ TEST_F(OutputWindow, PrintsOnePageIntoAPdf)
     // The finished picture is on the page whole.
     EXPECT_TRUE(printed.contains("/Width 300")) << "picture not embedded at its own size";
     EXPECT_TRUE(printed.contains("/Height 400"));
-    // A4 for a 300 x 400 picture: 210 x 280 mm, 8 mm down in the 210 x 297 rectangle.
+    // A4 for a 300 x 400 picture: the 210 x 297 size is cut to the 200 x 287
+    // printable area, the picture 200 x 267 mm in it, 10 mm down. Drawn at
+    // 210 mm wide it would lose its right edge and its caption at the bottom.
     const QRectF drawn = PrintedPictureMm(printed, m_dialog.Printer().resolution());
     EXPECT_NEAR(drawn.x(), 0.0, 0.01);
-    EXPECT_NEAR(drawn.y(), 8.0, 0.01);
-    EXPECT_NEAR(drawn.width(), 210.0, 0.01);
-    EXPECT_NEAR(drawn.height(), 280.0, 0.01);
+    EXPECT_NEAR(drawn.y(), 10.0, 0.01);
+    EXPECT_NEAR(drawn.width(), 200.0, 0.01);
+    EXPECT_NEAR(drawn.height(), 267.0, 0.01);
+    EXPECT_LT(PdfPageSize(printed).width(), PdfPageSize(printed).height());
+}
+
+TEST_F(OutputWindow, LandscapePicturePrintsWholeOnALandscapePage)
+{
+    // A landscape template in place of the portrait one.
+    QImage background = test::MakeTestPhoto(400, 300, 7);
+    ASSERT_TRUE(background.save(m_folder.File(kBackgroundFile), "PNG"));
+    QImage foreground(400, 300, QImage::Format_ARGB32);
+    foreground.fill(Qt::transparent);
+    ASSERT_TRUE(foreground.save(m_folder.File(kForegroundFile), "PNG"));
+    auto composite = PhotoImage::Adopt(background.convertToFormat(QImage::Format_RGB32));
+    m_dialog.SetComposite(composite.get());
+    m_dialog.SetBackgroundSize(400, 300);
+
+    const QString pdf = m_sandbox.File("landscape.pdf");
+    UseA4WithMargins(m_dialog.Printer(), pdf);
+    Run([&] {
+        test::OnNextModal([](QWidget* modal) {
+            ASSERT_NE(qobject_cast<QPrintDialog*>(modal), nullptr);
+            static_cast<QDialog*>(modal)->accept();
+        });
+        SizeButton(1047)->click(); // 8R: 254 x 203 mm the landscape way
+        SendCommand(&m_dialog, kCmdPrint);
+    });
+
+    const QByteArray printed = test::ReadFile(pdf);
+    ASSERT_FALSE(printed.isEmpty());
+    EXPECT_EQ(m_dialog.Printer().pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_GT(PdfPageSize(printed).width(), PdfPageSize(printed).height());
+    // On the landscape page's 287 x 200 printable area: the size cut to
+    // 254 x 200, the picture 254 x 191 in it, 4 mm down. On an upright page
+    // it would have run 54 mm off the paper's right edge.
+    const QRectF drawn = PrintedPictureMm(printed, m_dialog.Printer().resolution());
+    EXPECT_NEAR(drawn.x(), 0.0, 0.01);
+    EXPECT_NEAR(drawn.y(), 4.0, 0.01);
+    EXPECT_NEAR(drawn.width(), 254.0, 0.01);
+    EXPECT_NEAR(drawn.height(), 191.0, 0.01);
 }
 
 TEST(PrintRectangle, TurnsToThePictureAndKeepsItsProportions)
@@ -330,6 +408,10 @@ TEST(PrintRectangle, TurnsToThePictureAndKeepsItsProportions)
     EXPECT_EQ(PrintRectangle(size("A5"), 1000, 3000), QRect(39, 0, 70, 210));
     // A small picture is enlarged to the paper size: millimetres are not pixels.
     EXPECT_EQ(PrintRectangle(size("6R"), 30, 20), QRect(0, 8, 203, 135));
+    // A size larger than the printable area is cut down to it; a smaller one stays.
+    EXPECT_EQ(PrintRectangle(size("A4"), 1400, 2100, QSize(202, 289)), QRect(4, 0, 193, 289));
+    EXPECT_EQ(PrintRectangle(size("8R"), 2800, 2100, QSize(202, 289)), QRect(0, 25, 202, 152));
+    EXPECT_EQ(PrintRectangle(size("4R"), 1400, 2100, QSize(202, 289)), QRect(0, 0, 101, 152));
 
     const int ids[] = { 1038, 1044, 1045, 1046, 1047, 1048, 1040, 1050 };
     for (size_t i = 0; i < kPrintSizes.size(); ++i)

@@ -1,5 +1,6 @@
 #include "TestUtils.h"
 #include "imaging/PhotoImage.h"
+#include "templates/Composition.h"
 #include "ui/PhotoCanvas.h"
 
 #include <QPainter>
@@ -177,6 +178,31 @@ TEST_F(CanvasFixture, DisplayCopyIsOpaqueOverWhiteAndIndependentOfTheCaller)
     EXPECT_EQ(canvas->grab().toImage().pixel(250, 200), 0xFF00FF00u);
     canvas->SetImage(opaque.get());
     EXPECT_EQ(canvas->grab().toImage().pixel(250, 200), 0xFF0000FFu);
+}
+
+TEST_F(CanvasFixture, CompositorNeverRecyclesTheCompositeOnShow)
+{
+    // The canvas shares an opaque composite's pixels instead of copying
+    // them; the compositor must then leave that buffer alone even after the
+    // layout window has released the composite. Both display paths: a
+    // picture shrunk to the canvas, and one shown 1:1.
+    for (const QSize size : { QSize(800, 600), QSize(400, 300) }) {
+        QImage backdrop(size, QImage::Format_RGB32);
+        backdrop.fill(0xFF808080u);
+        auto background = PhotoImage::Adopt(backdrop);
+        auto photo = Solid(100, 100, 0xFFFF0000u);
+        Compositor compositor;
+        auto shown = compositor.ComposeTemplate(canvas, nullptr, photo.get(), background.get(), { 0, 0, 100, 100 });
+        const QImage before = canvas->DisplayImage().copy();
+        const QImage painted = canvas->grab().toImage();
+        shown.reset();
+        for (int i = 1; i <= 6; ++i) {
+            auto next = compositor.ComposeTemplate(
+                nullptr, nullptr, photo.get(), background.get(), { 40 * i, 30 * i, 100, 100 });
+        }
+        EXPECT_EQ(canvas->DisplayImage(), before) << size.width();
+        EXPECT_EQ(canvas->grab().toImage(), painted) << size.width();
+    }
 }
 
 TEST_F(CanvasFixture, PaintsFramedPictureAndLeavesTheRestToTheParent)

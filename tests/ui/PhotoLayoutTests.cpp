@@ -136,6 +136,10 @@ TEST(PhotoLayoutTest, PlacesThePhotoAndMovesAndZoomsItWithTheKeys)
             EXPECT_EQ(window.Placement(), (PhotoPlacement { 100, 350, 600, 400 }));
             CPhotoCanvas* canvas = window.Canvas();
             EXPECT_EQ(canvas->geometry(), QRect(80, 60, 640, 480));
+            // Room for the canvas, and for a title bar on an 800 x 600 screen.
+            EXPECT_TRUE(window.rect().contains(canvas->geometry()));
+            EXPECT_LE(window.width(), 800);
+            EXPECT_LE(window.height(), 575);
             ASSERT_NE(window.Composite(), nullptr);
             EXPECT_EQ(window.Composite()->image().size(), QSize(800, 1100));
             EXPECT_EQ(canvas->DisplayImage(), window.Composite()->image());
