@@ -8,6 +8,7 @@
 #include "templates/OutputRender.h"
 #include "ui/CommandIds.h"
 #include "ui/PhotoCanvas.h"
+#include "ui/StartFolders.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -284,6 +285,7 @@ RenderResult COutputDlg::Render()
 void COutputDlg::OnSave()
 {
     QFileDialog dialog(this, QStringLiteral("保存相片"));
+    dialog.setDirectory(StartFolder(FolderUse::Saves));
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -297,6 +299,7 @@ void COutputDlg::OnSave()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
+    RememberFolder(FolderUse::Saves, path);
     // The operator reads the path in the platform's own spelling (backslashes on Windows).
     const QString shownPath = QDir::toNativeSeparators(path);
 

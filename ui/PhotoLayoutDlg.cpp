@@ -5,6 +5,7 @@
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
 #include "ui/PhotoCanvas.h"
+#include "ui/StartFolders.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -199,9 +200,11 @@ void CPhotoLayoutDlg::InitDialog()
 void CPhotoLayoutDlg::AskForPhoto()
 {
     CFileDialogEx dialog(true, QString(), QString(), this);
+    dialog.setDirectory(StartFolder(FolderUse::Photos));
     if (dialog.exec() != QDialog::Accepted)
         return;
     for (const QString& path : dialog.selectedFiles()) {
+        RememberFolder(FolderUse::Photos, path);
         // A file that cannot be decoded is skipped without a message.
         LoadPhoto(path);
     }

@@ -1,5 +1,6 @@
 #include "TestUtils.h"
 #include "ui/FileDialogEx.h"
+#include "ui/StartFolders.h"
 #include "ui/UiTestUtils.h"
 
 #include <QComboBox>
@@ -204,6 +205,22 @@ TEST(FileDialogEx, FoldersAndNonPicturesLeaveThePanelAlone)
         EXPECT_EQ(dialog->PreviewRect(), QRect(0, 17, 100, 67));
         EXPECT_EQ(dialog->PreviewImage(), before);
     }
+}
+
+TEST(FileDialogEx, DialogsOpenWhereTheOperatorLastWorked)
+{
+    test::Sandbox sandbox;
+    QDir(sandbox.path()).mkdir("customers");
+    const QString before = StartFolder(FolderUse::Photos);
+
+    RememberFolder(FolderUse::Photos, sandbox.File("customers/wang.jpg"));
+    EXPECT_EQ(StartFolder(FolderUse::Photos), sandbox.File("customers"));
+    // Saves keep their own folder.
+    EXPECT_NE(StartFolder(FolderUse::Saves), sandbox.File("customers"));
+
+    // A folder that has gone away is not offered.
+    ASSERT_TRUE(QDir(sandbox.File("customers")).removeRecursively());
+    EXPECT_EQ(StartFolder(FolderUse::Photos), before);
 }
 
 } // namespace
