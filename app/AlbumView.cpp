@@ -2,6 +2,7 @@
 
 #include "app/AlbumSource.h"
 #include "app/AlbumThumbnail.h"
+#include "app/MoviePalette.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,10 +21,10 @@ namespace {
 
 // A calm studio look: warm paper background, dark warm text, one accent.
 const QColor kBackgroundTop(0xF6, 0xF3, 0xEE);
-const QColor kBackgroundBottom(0xEC, 0xE7, 0xDF);
-const QColor kText(0x3B, 0x36, 0x31);
+const QColor kBackgroundBottom = palette::kPaper;
+const QColor kText = palette::kText;
 const QColor kQuietText(0x8A, 0x82, 0x78);
-const QColor kAccent(0x2E, 0x6E, 0x7E);
+const QColor kAccent = palette::kAccent;
 const QColor kPlaceholder(0xE2, 0xDC, 0xD2);
 
 constexpr int kMargin = 14;

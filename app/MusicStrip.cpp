@@ -1,6 +1,7 @@
 #include "app/MusicStrip.h"
 
 #include "app/AlbumSource.h"
+#include "app/MoviePalette.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>
@@ -17,11 +18,11 @@ namespace lumavo {
 
 namespace {
 
-const QColor kStripFill(0xEC, 0xE7, 0xDF);
+const QColor kStripFill = palette::kPaper;
 const QColor kStripEdge(0xD8, 0xD1, 0xC6);
-const QColor kText(0x3B, 0x36, 0x31);
+const QColor kText = palette::kText;
 const QColor kQuietText(0xA8, 0xA0, 0x96);
-const QColor kAccent(0x2E, 0x6E, 0x7E);
+const QColor kAccent = palette::kAccent;
 
 constexpr float kVolume = 0.6f;
 
