@@ -6,6 +6,7 @@
 #include "skin/SkinLibrary.h"
 #include "templates/Caption.h"
 #include "templates/OutputRender.h"
+#include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/StartFolders.h"
@@ -47,15 +48,6 @@ const QString kWindowTitle = QStringLiteral("输出相片");
 const QString kDocumentName = QStringLiteral("艺术写真");
 constexpr float kPrintResolution = 350.0f;
 constexpr double kMillimetresPerInch = 25.4;
-
-// Shows the busy cursor while a finished picture is rendered or written.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // The extension of a save filter such as "PNG文件 (*.png)".
 QString FilterSuffix(const QString& filter)

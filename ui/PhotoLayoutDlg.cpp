@@ -1,6 +1,7 @@
 #include "ui/PhotoLayoutDlg.h"
 
 #include "skin/SkinLibrary.h"
+#include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
@@ -138,6 +139,7 @@ bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
 {
     if (path.isEmpty())
         return false;
+    const BusyCursor busy;
     std::unique_ptr<PhotoImage> photo = PhotoImage::FromFile(path);
     if (photo->TakeStatus() != Ok || photo->IsNull())
         return false;
