@@ -83,20 +83,20 @@ QMap<QString, QString> RetireSkinButtons(QWidget* window)
     return tips;
 }
 
-void AddSkinButton(QWidget* window, const SkinButton& spec, const QString& tip)
+void AddSkinButton(QWidget* window, const SkinButton& description, const QString& tip)
 {
-    auto* button = new QPushButton(spec.label, window); // owned by the window
-    button->setObjectName(spec.name);
-    button->setProperty(kButtonProperty, spec.primary ? QStringLiteral("primary") : QStringLiteral("secondary"));
+    auto* button = new QPushButton(description.label, window); // owned by the window
+    button->setObjectName(description.name);
+    button->setProperty(kButtonProperty, description.primary ? QStringLiteral("primary") : QStringLiteral("secondary"));
     // Never the focus, never a default button: Enter and Esc must keep
     // reaching the window as commands 1 and 2.
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoDefault(false);
     button->setDefault(false);
     button->setCursor(Qt::PointingHandCursor);
-    button->setGeometry(spec.rect);
+    button->setGeometry(description.rect);
     button->setToolTip(tip);
-    const int command = spec.command;
+    const int command = description.command;
     QObject::connect(button, &QPushButton::clicked, window, [window, command] { SendCommand(window, command); });
     button->raise();
     button->show();
