@@ -24,6 +24,13 @@ std::unique_ptr<PhotoImage> ImageFromPixels(int32_t width, int32_t height, Pixel
 // zero; -1 when c is 0 or the result does not fit 32 bits.
 int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 
+// A 64-bit value clamped to the signed 32-bit range: geometry saturates
+// instead of wrapping.
+inline int32_t SaturateInt32(int64_t value)
+{
+    return int32_t(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
+}
+
 struct FitResult {
     int32_t width = 0;
     int32_t height = 0;

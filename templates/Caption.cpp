@@ -28,9 +28,8 @@ CaptionLayout LayOutCaption(const CaptionFont* font, int32_t width, int32_t heig
         if (layout.width < float(width))
             break;
     }
-    // The line's bounding box starts at its origin (bx = 0).
-    const float boundsX = 0.0f;
-    layout.x = (float(width) - (layout.width + boundsX)) * 0.5f;
+    // The line's bounding box starts at its origin.
+    layout.x = (float(width) - layout.width) * 0.5f;
     layout.y = float(height - height * 0.05);
     return layout;
 }

@@ -217,11 +217,6 @@ const FontFileRef& CaptionFont::file() const
     return m_face->file;
 }
 
-bool CaptionFont::syntheticBold() const
-{
-    return m_face->syntheticBold;
-}
-
 double CaptionFont::EmWidth(const QString& text) const
 {
     std::lock_guard guard(m_face->lock);

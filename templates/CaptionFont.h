@@ -31,8 +31,6 @@ public:
     CaptionFont& operator=(const CaptionFont&) = delete;
 
     const FontFileRef& file() const;
-    // True when the face is not bold itself and outlines are thickened.
-    bool syntheticBold() const;
 
     // Width of the text set on one line (advances and kerning) at an em size
     // of 1 pixel; multiply by the pixel size.

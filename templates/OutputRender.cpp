@@ -1,5 +1,6 @@
 #include "templates/OutputRender.h"
 
+#include "imaging/PixelAccess.h"
 #include "templates/Caption.h"
 #include "templates/LayerBlend.h"
 #include "templates/PhotoArea.h"
@@ -7,7 +8,6 @@
 
 #include <QPainter>
 
-#include <algorithm>
 #include <thread>
 
 namespace lumavo {
@@ -17,8 +17,7 @@ namespace {
 // value x loaded / recorded, truncated toward zero, in 64 bits.
 int32_t Rescale(int32_t value, int32_t loaded, int32_t recorded)
 {
-    const int64_t scaled = int64_t(value) * loaded / recorded;
-    return int32_t(std::clamp<int64_t>(scaled, INT32_MIN, INT32_MAX));
+    return SaturateInt32(int64_t(value) * loaded / recorded);
 }
 
 struct LoadedLayers {

@@ -1,16 +1,9 @@
 #include "imaging/PixelAccess.h"
 #include "templates/Composition.h"
 
-#include <algorithm>
-
 namespace lumavo {
 
 namespace {
-
-int32_t Saturate(int64_t value)
-{
-    return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
 
 bool FitsInt32(int64_t value)
 {
@@ -21,19 +14,19 @@ bool FitsInt32(int64_t value)
 
 PhotoPlacement PlacePhoto(const LayerRect& opening, int32_t photoWidth, int32_t photoHeight)
 {
-    const int32_t openingWidth = Saturate(int64_t(opening.right) - opening.left);
-    const int32_t openingHeight = Saturate(int64_t(opening.bottom) - opening.top);
+    const int32_t openingWidth = SaturateInt32(int64_t(opening.right) - opening.left);
+    const int32_t openingHeight = SaturateInt32(int64_t(opening.bottom) - opening.top);
     const FitResult fit = FitSize(photoWidth, photoHeight, openingWidth, openingHeight);
     // C++ division truncates toward zero, as the placement rule requires.
     const int64_t x = (int64_t(opening.left) + opening.right) / 2 - fit.width / 2;
     const int64_t y = (int64_t(opening.top) + opening.bottom) / 2 - fit.height / 2;
-    return { Saturate(x), Saturate(y), fit.width, fit.height };
+    return { SaturateInt32(x), SaturateInt32(y), fit.width, fit.height };
 }
 
 PhotoPlacement MovePlacement(PhotoPlacement placement, int32_t dx, int32_t dy)
 {
-    placement.x = Saturate(int64_t(placement.x) + dx);
-    placement.y = Saturate(int64_t(placement.y) + dy);
+    placement.x = SaturateInt32(int64_t(placement.x) + dx);
+    placement.y = SaturateInt32(int64_t(placement.y) + dy);
     return placement;
 }
 

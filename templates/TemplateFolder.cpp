@@ -1,10 +1,10 @@
 #include "templates/TemplateFolder.h"
 
+#include "imaging/PixelAccess.h"
 #include "platform/ProfileFile.h"
 
 #include <QDir>
 
-#include <algorithm>
 
 namespace lumavo {
 
@@ -13,12 +13,6 @@ namespace {
 bool EndsWithSeparator(const QString& path)
 {
     return path.endsWith(QLatin1Char('/')) || path.endsWith(QDir::separator());
-}
-
-int32_t SaturatedSum(int32_t a, int32_t b)
-{
-    const int64_t sum = int64_t(a) + int64_t(b);
-    return int32_t(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
 } // namespace
@@ -56,7 +50,7 @@ LayerRect ReadLayerRect(const TemplateFolder& folder)
     const int32_t height = GetProfileInt(path, section, QStringLiteral("height"), 0);
     // A hand-edited file may hold values whose sum leaves the 32-bit range;
     // the edge then stops at the range's end instead of wrapping around.
-    return { x, y, SaturatedSum(x, width), SaturatedSum(y, height) };
+    return { x, y, SaturateInt32(int64_t(x) + width), SaturateInt32(int64_t(y) + height) };
 }
 
 TemplatePictures LoadTemplatePictures(const TemplateFolder& folder)
