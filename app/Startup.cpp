@@ -29,9 +29,16 @@ void CreateShortcuts()
 {
     const QString target = ExecutablePath();
     const QString name = QString::fromLatin1(kProductName);
-    CreateShortcut(kShellFolderDesktop, name, target);
-    CreateShortcut(kShellFolderStartMenu, name, target);
-    CreateShortcut(kShellFolderPrograms, name, target);
+    QStringList written;
+    for (const int folder : { kShellFolderDesktop, kShellFolderStartMenu, kShellFolderPrograms }) {
+        // Where two folders are one (the applications menu stands for both
+        // Start-menu folders), the launcher is written once.
+        const QString file = ShortcutFilePath(folder, name);
+        if (!target.isEmpty() && !file.isEmpty() && written.contains(file))
+            continue;
+        CreateShortcut(folder, name, target);
+        written << file;
+    }
 }
 
 bool SplashWanted(const QStringList& arguments)

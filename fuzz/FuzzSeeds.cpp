@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     };
     save(rgb, "rgb.jpg", "jpeg", 50);
     save(gray, "gray.jpg", "jpeg", 50);
-    rgb.save(root + QStringLiteral("/pictures/progressive-like.jpg"), "jpeg", 10);
+    save(rgb, "progressive-like.jpg", "jpeg", 10);
     save(rgb, "rgb.png", "png");
     save(argb, "argb.png", "png");
     save(indexed, "indexed.png", "png");

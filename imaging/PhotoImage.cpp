@@ -3,14 +3,11 @@
 #include "imaging/PictureChecks.h"
 
 #include <QColorSpace>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace lumavo {
 

@@ -3,7 +3,6 @@
 #include "imaging/PictureChecks.h"
 
 #include <QColorSpace>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 

@@ -72,14 +72,6 @@ QString ShellFolderPath(int folderId)
     }
 }
 
-QString ShortcutFilePath(int folderId, const QString& linkName)
-{
-    const QString folder = ShellFolderPath(folderId);
-    if (folder.isEmpty())
-        return QString();
-    return folder + u'/' + linkName + QLatin1String(".desktop");
-}
-
 ShortcutResult WriteShortcut(int folderId, const QString& linkName, const QString& targetPath)
 {
     const QString file = ShortcutFilePath(folderId, linkName);
@@ -90,7 +82,7 @@ ShortcutResult WriteShortcut(int folderId, const QString& linkName, const QStrin
     text += "[Desktop Entry]\n";
     text += "Type=Application\n";
     text += "Name=" + EntryValue(linkName).toUtf8() + "\n";
-    text += "Exec=" + EntryValue(ExecArgument(targetPath)).toUtf8() + "\n";
+    text += "Exec=" + ExecArgument(targetPath).toUtf8() + "\n";
     text += "Terminal=false\n";
 
     QSaveFile out(file);

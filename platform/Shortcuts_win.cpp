@@ -38,14 +38,6 @@ QString ShellFolderPath(int folderId)
     return QDir::fromNativeSeparators(QString::fromWCharArray(path));
 }
 
-QString ShortcutFilePath(int folderId, const QString& linkName)
-{
-    const QString folder = ShellFolderPath(folderId);
-    if (folder.isEmpty())
-        return QString();
-    return folder + u'/' + linkName + QLatin1String(".lnk");
-}
-
 ShortcutResult WriteShortcut(int folderId, const QString& linkName, const QString& targetPath)
 {
     const QString file = ShortcutFilePath(folderId, linkName);
