@@ -85,25 +85,22 @@ QLineEdit* MakeInfoBox(QWidget* parent, int width)
 } // namespace
 
 struct CFileDialogEx::Panel {
-    QGroupBox* group = nullptr;
     PreviewLabel* frame = nullptr;
     QLineEdit* width = nullptr;
     QLineEdit* height = nullptr;
     QLineEdit* location = nullptr;
 };
 
-CFileDialogEx::CFileDialogEx(bool open, const QString& defaultSuffix, const QString& fileName, QWidget* parent)
+CFileDialogEx::CFileDialogEx(QWidget* parent)
     : QFileDialog(parent)
     , m_panel(std::make_unique<Panel>())
 {
     // The Qt-drawn form: the platform's own dialog would not take our panel.
     setOption(QFileDialog::DontUseNativeDialog);
     setWindowTitle(kDialogTitle);
-    setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    setAcceptMode(QFileDialog::AcceptOpen);
     // One file that exists: the caller loads it straight away.
-    setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    if (!defaultSuffix.isEmpty())
-        setDefaultSuffix(defaultSuffix);
+    setFileMode(QFileDialog::ExistingFile);
 
     // Cameras name their files in capitals (IMG_0001.JPG): the patterns
     // must match regardless of case (the Qt-drawn dialog's default; kept
@@ -116,8 +113,6 @@ CFileDialogEx::CFileDialogEx(bool open, const QString& defaultSuffix, const QStr
             types->setItemText(i, kShownFilterTexts.at(i));
     }
     selectNameFilter(kNameFilters.first());
-    if (!fileName.isEmpty())
-        selectFile(fileName);
 
     // The panel: information boxes in the group box, the frame to its right.
     auto* panel = new QWidget(this);
@@ -138,7 +133,6 @@ CFileDialogEx::CFileDialogEx(bool open, const QString& defaultSuffix, const QStr
     rows->addWidget(new QLabel(QStringLiteral("位置:"), group), 2, 0);
     rows->addWidget(m_panel->location, 2, 1, 1, 3);
     rows->setColumnStretch(3, 1);
-    m_panel->group = group;
     m_panel->frame = new PreviewLabel(panel);
 
     auto* across = new QHBoxLayout(panel);

@@ -18,12 +18,9 @@ namespace lumavo {
 class CFileDialogEx : public QFileDialog {
     Q_OBJECT
 public:
-    // open: an open dialog (else save); defaultSuffix and fileName may be empty.
-    CFileDialogEx(bool open, const QString& defaultSuffix, const QString& fileName, QWidget* parent = nullptr);
+    // An open dialog for one existing file.
+    explicit CFileDialogEx(QWidget* parent = nullptr);
     ~CFileDialogEx() override;
-
-    // Public here so callers and tests can close the dialog as OK would.
-    using QFileDialog::accept;
 
     // The panel's controls.
     QLabel* PreviewFrame() const;

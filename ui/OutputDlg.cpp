@@ -10,6 +10,7 @@
 #include "ui/CommandIds.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/StartFolders.h"
+#include "ui/WorkingWindow.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -242,10 +243,9 @@ void COutputDlg::InitDialog()
     skin::SetWindowSkin(this, QStringLiteral("print"));
     setWindowTitle(kWindowTitle);
     // Whatever the skin sets, the preview and the size column must fit.
-    if (width() < 800 || height() < 570)
-        resize(std::max(width(), 800), std::max(height(), 570));
+    resize(size().expandedTo(kWorkingWindowSize));
 
-    m_state->canvas->setGeometry(80, 60, 640, 480);
+    m_state->canvas->setGeometry(kCanvasGeometry);
     m_state->canvas->SetImage(m_state->composite);
     m_state->canvas->update();
 

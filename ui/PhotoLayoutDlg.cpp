@@ -7,6 +7,7 @@
 #include "ui/OutputDlg.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/StartFolders.h"
+#include "ui/WorkingWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -18,10 +19,6 @@ namespace {
 
 constexpr int32_t kMoveStep = 5;
 constexpr int32_t kZoomStep = 5;
-const QRect kCanvasGeometry(80, 60, 640, 480);
-// Large enough for the canvas and the skin's buttons when the skin sets no
-// size, and no larger: with its title bar it must fit an 800 x 600 screen.
-const QSize kWindowSize(800, 570);
 
 } // namespace
 
@@ -45,17 +42,15 @@ CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("相片排版"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(kWindowSize);
+    resize(kWorkingWindowSize);
     m_state->canvas = new CPhotoCanvas(this);
     // The layout window's picture control takes no clicks: they go to the window beneath.
     m_state->canvas->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_state->canvas->setGeometry(7, 7, 111, 42);
 
     MapCommand(kCmdOk, [this] { OnNextStep(); });
     MapCommand(kCmdEnter, [this] { OnNextStep(); });
     MapCommand(kCmdBack, [this] { EndDialog(kCmdCancel); });
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
-    MapCommand(kCmdPhotoEdit, [this] { OnEditPhoto(); });
 }
 
 CPhotoLayoutDlg::~CPhotoLayoutDlg()
@@ -128,6 +123,9 @@ bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
     default:
         return false;
     }
+    // Without a photo the picture does not depend on the placement.
+    if (!m_state->photo)
+        return true;
     Recompose();
     // Only the picture changes; the canvas has no background of its own, so
     // the window repaints beneath it as well.
@@ -178,9 +176,7 @@ void CPhotoLayoutDlg::InitDialog()
     skin::SetSkinButtonTip(this, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("返回上一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("photoedit"), QStringLiteral("编辑处理相片!"));
-    if (width() < kWindowSize.width() || height() < kWindowSize.height())
-        resize(width() < kWindowSize.width() ? kWindowSize.width() : width(),
-            height() < kWindowSize.height() ? kWindowSize.height() : height());
+    resize(size().expandedTo(kWorkingWindowSize));
 
     State& state = *m_state;
     state.canvas->setGeometry(kCanvasGeometry);
@@ -195,13 +191,16 @@ void CPhotoLayoutDlg::InitDialog()
 
     state.photo.reset();
     state.placement = PhotoPlacement();
-    Recompose();
     AskForPhoto();
+    // Background and foreground alone when no photo came (a loaded photo
+    // has been composed already).
+    if (!state.photo)
+        Recompose();
 }
 
 void CPhotoLayoutDlg::AskForPhoto()
 {
-    CFileDialogEx dialog(true, QString(), QString(), this);
+    CFileDialogEx dialog(this);
     dialog.setDirectory(StartFolder(FolderUse::Photos));
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -234,10 +233,6 @@ void CPhotoLayoutDlg::OnNextStep()
     output.SetBackgroundSize(hasBackground ? int32_t(state.background->Width()) : 0,
         hasBackground ? int32_t(state.background->Height()) : 0);
     output.exec();
-}
-
-void CPhotoLayoutDlg::OnEditPhoto()
-{
 }
 
 } // namespace lumavo

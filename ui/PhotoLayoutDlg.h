@@ -49,7 +49,6 @@ private:
     void AskForPhoto();
     void Recompose();
     void OnNextStep();
-    void OnEditPhoto();
 
     struct State;
     std::unique_ptr<State> m_state;

@@ -28,7 +28,7 @@ QString WritePicture(const test::Sandbox& sandbox, const QString& name, int widt
 // A dialog whose preview frame has a client area of 100 x 100 pixels.
 std::unique_ptr<CFileDialogEx> MakeDialog()
 {
-    auto dialog = std::make_unique<CFileDialogEx>(true, QString(), QString());
+    auto dialog = std::make_unique<CFileDialogEx>();
     const QRect client = dialog->PreviewFrame()->contentsRect();
     const QSize border = dialog->PreviewFrame()->size() - client.size();
     dialog->PreviewFrame()->setFixedSize(QSize(100, 100) + border);
@@ -37,7 +37,7 @@ std::unique_ptr<CFileDialogEx> MakeDialog()
 
 TEST(FileDialogEx, TitleFiltersAndPanel)
 {
-    CFileDialogEx dialog(true, QString(), QString());
+    CFileDialogEx dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("打开图片预览对话框"));
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
@@ -80,7 +80,7 @@ TEST(FileDialogEx, ListsCapitalisedCameraFilesUnderTheFirstFilter)
     WritePicture(sandbox, "scan.png", 8, 8);
     test::WriteFile(sandbox.File("notes.txt"), "text");
 
-    CFileDialogEx dialog(true, QString(), QString());
+    CFileDialogEx dialog;
     auto* model = dialog.findChild<QFileSystemModel*>();
     ASSERT_NE(model, nullptr);
     bool loaded = false;
