@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -28,6 +27,13 @@ bool IsSafeFolderName(const QString& name)
     return TemplateFolder::Make(QStringLiteral("/root"), name).has_value();
 }
 
+QStringView WithoutLeadingZeros(QStringView digits)
+{
+    while (!digits.isEmpty() && digits.front() == u'0')
+        digits = digits.mid(1);
+    return digits;
+}
+
 // Names as people sort them: runs of digits by their value ("模板2" before
 // "模板10"), the rest by character, letters without case.
 bool NaturalLess(const QString& a, const QString& b)
@@ -42,8 +48,8 @@ bool NaturalLess(const QString& a, const QString& b)
                 ++i;
             while (j < b.size() && b[j].isDigit())
                 ++j;
-            const QString numberA = a.mid(startA, i - startA).remove(QRegularExpression(QStringLiteral("^0+")));
-            const QString numberB = b.mid(startB, j - startB).remove(QRegularExpression(QStringLiteral("^0+")));
+            const QStringView numberA = WithoutLeadingZeros(QStringView(a).mid(startA, i - startA));
+            const QStringView numberB = WithoutLeadingZeros(QStringView(b).mid(startB, j - startB));
             if (numberA.size() != numberB.size())
                 return numberA.size() < numberB.size();
             if (const int order = numberA.compare(numberB); order != 0)

@@ -29,9 +29,8 @@ const char* const kSongFamilies[] = {
     "SimSun", "AR PL UMing CN", "Noto Serif CJK SC", "Source Han Serif SC", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
 };
 
-QStringList Installed(const char* const* names, size_t count)
+QStringList Installed(const QStringList& families, const char* const* names, size_t count)
 {
-    const QStringList families = QFontDatabase::families();
     QStringList found;
     for (size_t i = 0; i < count; ++i) {
         const QString name = QString::fromUtf8(names[i]);
@@ -66,12 +65,13 @@ bool InstallChineseInterface(QApplication& app)
     const bool translated = LoadTranslation(app, QStringLiteral("qtbase"));
     LoadTranslation(app, QStringLiteral("qtmultimedia"));
 
-    const QStringList song = Installed(kSongFamilies, std::size(kSongFamilies));
+    const QStringList families = QFontDatabase::families();
+    const QStringList song = Installed(families, kSongFamilies, std::size(kSongFamilies));
     if (!song.isEmpty()) {
         QFont::insertSubstitutions(QStringLiteral("宋体"), song);
         QFont::insertSubstitutions(QStringLiteral("SimSun"), song);
     }
-    const QStringList interface = Installed(kInterfaceFamilies, std::size(kInterfaceFamilies));
+    const QStringList interface = Installed(families, kInterfaceFamilies, std::size(kInterfaceFamilies));
     if (!interface.isEmpty()) {
         QFont font = app.font();
         font.setFamilies(interface);

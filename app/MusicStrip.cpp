@@ -44,14 +44,14 @@ CMusicStrip::~CMusicStrip()
     }
 }
 
-void CMusicStrip::Start(const AlbumServer& server, const QString& templateRoot)
+void CMusicStrip::Start(const AlbumServer& server)
 {
     if (m_source) {
         if (!m_wantPlay)
             TogglePlay();
         return;
     }
-    m_source = std::make_unique<CAlbumSource>(server, templateRoot);
+    m_source = std::make_unique<CAlbumSource>(server, QString()); // the tracks only
     connect(m_source.get(), &CAlbumSource::Loaded, this, [this](const AlbumData& data) { OnLoaded(data); });
     m_source->Start();
 }

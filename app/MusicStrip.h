@@ -27,7 +27,7 @@ public:
     ~CMusicStrip() override;
 
     // Reads the album's tracks from the server and starts the first one.
-    void Start(const AlbumServer& server, const QString& templateRoot);
+    void Start(const AlbumServer& server);
 
     int TrackCount() const { return static_cast<int>(m_tracks.size()); }
     int CurrentTrack() const { return m_current; }

@@ -54,7 +54,7 @@ void CShockwaveFlash::Play()
         if (!m_playing)
             album->Start(m_server, AlbumTemplateRoot());
     } else if (auto* strip = qobject_cast<CMusicStrip*>(m_movie.get())) {
-        strip->Start(m_server, AlbumTemplateRoot());
+        strip->Start(m_server);
     }
     m_playing = true;
 }

@@ -20,7 +20,6 @@ constexpr char kObjectProperty[] = "skinObject";
 constexpr char kButtonProperty[] = "skinButton";
 
 struct SkinState {
-    QString key;
     std::optional<SkinData> data;
 };
 
@@ -104,10 +103,9 @@ void AddSkinButton(QWidget* window, const SkinButton& description, const QString
 
 } // namespace
 
-bool InitSkinLibrary(const QString& key)
+bool InitSkinLibrary(const QString&)
 {
-    // The layer needs no licence; the key is kept only as the program gave it.
-    State().key = key;
+    // The layer needs no licence: the key is taken and not needed.
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "ui/StartFolders.h"
 #include "ui/UiTestUtils.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
