@@ -1,6 +1,7 @@
 // The headless command, run as its own process the way kiosk scripts run it:
 // no display, no platform plugin named.
 
+#include "TemplateFixtures.h"
 #include "TestUtils.h"
 #include "imaging/GeometricEdits.h"
 #include "imaging/PhotoImage.h"
@@ -56,10 +57,8 @@ const QColor kFrameColor(200, 30, 30);
 void MakeTemplate(const QString& root, const QString& name, QSize size, QRect opening)
 {
     ASSERT_TRUE(QDir(root).mkpath(name));
-    const QString folder = root + '/' + name + '/';
     QImage background(size, QImage::Format_RGB32);
     background.fill(kBackgroundColor);
-    ASSERT_TRUE(background.save(folder + "bs.lmv", "PNG"));
     QImage foreground(size, QImage::Format_ARGB32);
     foreground.fill(kFrameColor);
     {
@@ -67,14 +66,7 @@ void MakeTemplate(const QString& root, const QString& name, QSize size, QRect op
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.fillRect(opening, Qt::transparent);
     }
-    ASSERT_TRUE(foreground.save(folder + "fs.lmv", "PNG"));
-    ASSERT_TRUE(test::WriteFile(folder + "layer.lmv",
-        QStringLiteral("[layer]\r\nx=%1\r\ny=%2\r\nwidth=%3\r\nheight=%4\r\n")
-            .arg(opening.x())
-            .arg(opening.y())
-            .arg(opening.width())
-            .arg(opening.height())
-            .toLatin1()));
+    ASSERT_TRUE(test::WriteTemplate(root + '/' + name, background, foreground, opening));
 }
 
 // The 4R template: 1400 x 2100 with the opening x 100, y 150, 600 x 800.

@@ -1,4 +1,5 @@
 #include "TestUtils.h"
+#include "engine/TemplateFixtures.h"
 #include "imaging/ImageFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -45,15 +46,13 @@ protected:
         QDir(m_sandbox.path()).mkdir("tpl");
         m_folder = TemplateFolder::FromPath(m_sandbox.File("tpl"));
         QImage background = test::MakeTestPhoto(kBackgroundWidth, kBackgroundHeight, 7);
-        ASSERT_TRUE(background.save(m_folder.File(kBackgroundFile), "PNG"));
         QImage foreground(kBackgroundWidth, kBackgroundHeight, QImage::Format_ARGB32);
         foreground.fill(QColor(200, 180, 120));
         QPainter hole(&foreground);
         hole.setCompositionMode(QPainter::CompositionMode_Clear);
         hole.fillRect(50, 60, 200, 250, Qt::transparent);
         hole.end();
-        ASSERT_TRUE(foreground.save(m_folder.File(kForegroundFile), "PNG"));
-        ASSERT_TRUE(test::WriteFile(m_folder.File(kLayerFile), "[layer]\nx=50\ny=60\nwidth=200\nheight=250\n"));
+        ASSERT_TRUE(test::WriteTemplate(m_folder.path(), background, foreground, QRect(50, 60, 200, 250)));
 
         m_photo = PhotoImage::Adopt(test::MakeTestPhoto(160, 200, 3));
         m_composite = PhotoImage::Adopt(background.convertToFormat(QImage::Format_RGB32));
