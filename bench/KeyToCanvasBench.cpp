@@ -3,6 +3,7 @@
 // 24-megapixel photo; and the canvas's own share of that (showing a new
 // composite, painting it).
 
+#include "BenchPictures.h"
 #include "imaging/PhotoImage.h"
 #include "skin/SkinLibrary.h"
 #include "templates/Composition.h"
@@ -19,7 +20,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -29,7 +29,6 @@ namespace {
 constexpr int kTemplateWidth = 2800;
 constexpr int kTemplateHeight = 3500;
 const LayerRect kOpening { 200, 250, 1400, 1583 };
-constexpr int kFeather = 24;
 
 // bs.lmv, fs.lmv and layer.lmv of a large template, and a 24-megapixel JPEG,
 // written once into a temporary folder.
@@ -43,29 +42,9 @@ const Files& TemplateFiles()
 {
     static const std::unique_ptr<Files> files = [] {
         auto made = std::make_unique<Files>();
-        QImage background(kTemplateWidth, kTemplateHeight, QImage::Format_RGB32);
-        QImage foreground(kTemplateWidth, kTemplateHeight, QImage::Format_ARGB32);
-        for (int y = 0; y < kTemplateHeight; ++y) {
-            auto* under = reinterpret_cast<uint32_t*>(background.scanLine(y));
-            auto* over = reinterpret_cast<uint32_t*>(foreground.scanLine(y));
-            for (int x = 0; x < kTemplateWidth; ++x) {
-                under[x] = 0xFF000000u | (uint32_t(60 + y * 120 / kTemplateHeight) << 16)
-                    | (uint32_t(x * 200 / kTemplateWidth) << 8) | 90u;
-                const int inside = std::min(
-                    { x - kOpening.left, kOpening.right - 1 - x, y - kOpening.top, kOpening.bottom - 1 - y });
-                const uint32_t alpha = inside >= kFeather ? 0u
-                    : inside < 0                          ? 255u
-                                                          : uint32_t(255 - inside * 255 / kFeather);
-                over[x] = (alpha << 24) | (uint32_t(140 + (x + y) % 80) << 16) | (uint32_t(110 + x % 40) << 8) | 40u;
-            }
-        }
-        QImage photo(6000, 4000, QImage::Format_RGB32);
-        for (int y = 0; y < photo.height(); ++y) {
-            auto* line = reinterpret_cast<uint32_t*>(photo.scanLine(y));
-            for (int x = 0; x < photo.width(); ++x)
-                line[x] = 0xFF000000u | (uint32_t(x * 255 / photo.width()) << 16)
-                    | (uint32_t(y * 255 / photo.height()) << 8) | uint32_t((x ^ y) & 0xFF);
-        }
+        const QImage background = bench::MakeBackground(kTemplateWidth, kTemplateHeight);
+        const QImage foreground = bench::MakeForeground(kTemplateWidth, kTemplateHeight, kOpening);
+        const QImage photo = bench::MakePhoto();
         const QString dir = made->dir.path() + "/";
         made->photo = dir + "photo.jpg";
         QFile layer(dir + "layer.lmv");

@@ -1,0 +1,59 @@
+#include "BenchPictures.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace lumavo::bench {
+
+namespace {
+
+constexpr int kPhotoWidth = 6000;
+constexpr int kPhotoHeight = 4000;
+constexpr int kFeather = 24;
+
+} // namespace
+
+QImage MakePhoto()
+{
+    QImage image(kPhotoWidth, kPhotoHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kPhotoHeight; ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < kPhotoWidth; ++x) {
+            const uint32_t r = uint32_t(x * 255 / kPhotoWidth);
+            const uint32_t g = uint32_t(y * 255 / kPhotoHeight);
+            const uint32_t b = uint32_t((x ^ y) & 0xFF);
+            line[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+        }
+    }
+    return image;
+}
+
+QImage MakeBackground(int width, int height)
+{
+    QImage background(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* under = reinterpret_cast<uint32_t*>(background.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            under[x] = 0xFF000000u | (uint32_t(60 + y * 120 / height) << 16) | (uint32_t(x * 200 / width) << 8) | 90u;
+    }
+    return background;
+}
+
+QImage MakeForeground(int width, int height, const LayerRect& opening)
+{
+    QImage foreground(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* over = reinterpret_cast<uint32_t*>(foreground.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int inside
+                = std::min({ x - opening.left, opening.right - 1 - x, y - opening.top, opening.bottom - 1 - y });
+            const uint32_t alpha = inside >= kFeather ? 0u
+                : inside < 0                          ? 255u
+                                                      : uint32_t(255 - inside * 255 / kFeather);
+            over[x] = (alpha << 24) | (uint32_t(140 + (x + y) % 80) << 16) | (uint32_t(110 + x % 40) << 8) | 40u;
+        }
+    }
+    return foreground;
+}
+
+} // namespace lumavo::bench

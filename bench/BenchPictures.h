@@ -1,0 +1,17 @@
+#pragma once
+
+#include "templates/TemplateFolder.h"
+
+#include <QImage>
+
+namespace lumavo::bench {
+
+// A 24-megapixel photo-sized picture: gradients and a fine pattern.
+QImage MakePhoto();
+// A template's background: gradients, opaque.
+QImage MakeBackground(int width, int height);
+// A template's foreground: an opaque patterned frame, the opening
+// transparent, feathered semi-transparent edges between.
+QImage MakeForeground(int width, int height, const LayerRect& opening);
+
+} // namespace lumavo::bench
