@@ -91,7 +91,11 @@ PhotoPlacement FinalPlacement(const LayerRect& opening, int32_t width, int32_t h
     return placement;
 }
 
-PreparedPhoto Prepare(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
+// Loads the photo, applies the edits in order, places it into the opening
+// by its full size and applies the moves and zooms in order. The photo is
+// decoded at a reduced size when the final placement needs no more (the
+// result stays within a level or two of the full-size road).
+PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
     const QList<PlacementStep>& steps)
 {
     PreparedPhoto result;
@@ -130,8 +134,7 @@ PreparedPhoto Prepare(const LayerRect& opening, const QString& photoPath, const 
     return result;
 }
 
-} // namespace
-
+// Finds the template folder and reads its opening, without loading the pictures.
 OpenedTemplate FindTemplate(const QString& root, const QString& name)
 {
     OpenedTemplate templ;
@@ -170,17 +173,13 @@ void CheckTemplatePictures(OpenedTemplate& templ)
     templ.backgroundHeight = int32_t(pictures.background->Height());
 }
 
+} // namespace
+
 OpenedTemplate OpenTemplate(const QString& root, const QString& name)
 {
     OpenedTemplate templ = FindTemplate(root, name);
     CheckTemplatePictures(templ);
     return templ;
-}
-
-PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps)
-{
-    return Prepare(opening, photoPath, edits, steps);
 }
 
 Portrait PreparePortrait(const PortraitRequest& request)

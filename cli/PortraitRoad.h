@@ -56,21 +56,10 @@ struct Portrait {
     QString error; // the first failure along the road, empty when ready
 };
 
-// Finds the template folder (refusing names that reach outside the root)
-// and reads its opening, without loading the pictures.
-OpenedTemplate FindTemplate(const QString& root, const QString& name);
-// Loads the template's pictures once to check them and to record the
-// background's size, as the layout window does.
-void CheckTemplatePictures(OpenedTemplate& templ);
-// FindTemplate and CheckTemplatePictures.
+// Finds the template folder (refusing names that reach outside the root),
+// reads its opening and loads its pictures once to check them and to record
+// the background's size, as the layout window does.
 OpenedTemplate OpenTemplate(const QString& root, const QString& name);
-
-// Loads the photo, applies the edits in order, places it into the opening
-// by its full size and applies the moves and zooms in order. The photo is
-// decoded at a reduced size when the final placement needs no more (the
-// result stays within a level or two of the full-size road).
-PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps);
 
 // The whole road up to the finished picture. The photo decodes on a second
 // thread; meanwhile this one checks the template's pictures or, for a
