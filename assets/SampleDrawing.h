@@ -87,6 +87,7 @@ OpeningShape ArchOpening(const QRectF& rect);
 // What one template style draws.
 struct TemplateArt {
     QString folderName;
+    QString albumCaption; // shown in the album; empty: the folder name
     QRect layer; // the opening rectangle written to layer.lmv
     QImage frame; // the opaque decorative design, full size
     QImage mat; // full size, opaque: what the background shows inside and around the opening

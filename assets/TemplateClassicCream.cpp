@@ -55,6 +55,7 @@ TemplateArt DrawClassicCream4R()
     const QRect opening(100, 150, 600, 800);
     TemplateArt art;
     art.folderName = QStringLiteral("4R-classic-cream");
+    art.albumCaption = QStringLiteral("典雅米白 · 4R");
     art.layer = opening;
     art.feather = 16;
     art.opening = RectOpening(QRectF(opening));

@@ -27,6 +27,7 @@ TemplateArt DrawLinenBlue3R()
     const QRect opening(200, 325, 825, 1100);
     TemplateArt art;
     art.folderName = QStringLiteral("3R-linen-blue");
+    art.albumCaption = QStringLiteral("亚麻蓝 · 3R");
     art.layer = opening;
     art.feather = 18;
     art.opening = RectOpening(QRectF(opening), 6);

@@ -45,6 +45,7 @@ TemplateArt DrawSageLandscape6R()
     const QRect opening(230, 500, 1650, 1100);
     TemplateArt art;
     art.folderName = QStringLiteral("6R-sage-landscape");
+    art.albumCaption = QStringLiteral("鼠尾草绿 · 6R 横幅");
     art.layer = opening;
     art.feather = 18;
     art.opening = RectOpening(QRectF(opening));

@@ -88,22 +88,17 @@ int main(int argc, char** argv)
     };
     bool ok = true;
     std::vector<TemplateArt> made;
+    std::vector<AlbumEntry> album;
     for (const auto& style : styles) {
         TemplateArt art = style();
         ok = WriteTemplate(templateRoot, art) && ok;
+        album.push_back({ art.folderName, art.albumCaption });
         if (!previewDir.isEmpty())
             made.push_back(std::move(art));
     }
     photoThread.join();
     ok = ok && photosOk;
 
-    // Captions for the album; a template without one shows its folder name.
-    const std::vector<AlbumEntry> album = {
-        { QStringLiteral("3R-linen-blue"), QStringLiteral("亚麻蓝 · 3R") },
-        { QStringLiteral("4R-classic-cream"), QStringLiteral("典雅米白 · 4R") },
-        { QStringLiteral("6R-sage-landscape"), QStringLiteral("鼠尾草绿 · 6R 横幅") },
-        { QStringLiteral("春日花语"), QString() },
-    };
     ok = WriteSampleAlbum(programDir, album) && ok;
 
     if (ok && !previewDir.isEmpty()) {

@@ -157,6 +157,7 @@ OpenedTemplate FindTemplate(const QString& root, const QString& name)
     return templ;
 }
 
+// Loads the template's pictures once to check them and to record the background's size.
 void CheckTemplatePictures(OpenedTemplate& templ)
 {
     if (!templ.folder || !templ.error.isEmpty())
