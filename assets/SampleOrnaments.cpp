@@ -120,10 +120,10 @@ QPainterPath CornerFlourish(QPointF corner, double size, int dx, int dy)
     QPainterPath local;
     local.setFillRule(Qt::WindingFill);
     const QPointF o(size * 0.06, size * 0.06);
-    local.addPath(ScrollFlourish(o, size, 0.04, 1));
-    QPainterPath along;
-    along.addPath(ScrollFlourish(o, size, 0.04, 1));
-    local.addPath(QTransform(0, 1, 1, 0, 0, 0).map(along));
+    // One scroll arm along each edge: the second is the first mirrored on the diagonal.
+    const QPainterPath arm = ScrollFlourish(o, size, 0.04, 1);
+    local.addPath(arm);
+    local.addPath(QTransform(0, 1, 1, 0, 0, 0).map(arm));
     local.addPath(LeafPath(o, o + QPointF(size * 0.3, size * 0.3), 0.18));
     local.addEllipse(o + QPointF(size * 0.36, size * 0.36), size * 0.022, size * 0.022);
 
