@@ -195,11 +195,8 @@ std::unique_ptr<PhotoImage> Compositor::ComposeTemplate(CompositeSink* canvas, c
         // back to the base; the new photo area is written whole.
         RestoreFromBase(slot->image, layers.base, slot->drawn, photoRect);
         if (scaled) {
-            const QPoint origin(
-                int(int64_t(placement.x) + scaled->window.x()), int(int64_t(placement.y) + scaled->window.y()));
-            const PhotoLayer layer { &scaled->pixels, scaled->opaque, origin };
-            DrawPhotoArea(
-                slot->image, layers.base, layers.background, layers.foreground, layers.coverage, layer, photoRect);
+            DrawPhotoArea(slot->image, layers.base, layers.background, layers.foreground, layers.coverage,
+                PhotoLayerOf(*scaled, placement), photoRect);
         }
     }
     slot->photoSerial = photoSerial;

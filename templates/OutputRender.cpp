@@ -134,11 +134,9 @@ RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, cons
             const ScaledPhoto scaled = scaler.Scale(
                 photo->image(), scaledPlacement.width, scaledPlacement.height, window, /*fullResolution=*/true);
             if (!scaled.pixels.isNull()) {
-                const QPoint origin(
-                    int(int64_t(scaledPlacement.x) + window.x()), int(int64_t(scaledPlacement.y) + window.y()));
-                const PhotoLayer layer { &scaled.pixels, scaled.opaque, origin };
                 // The picture holds foreground over background: it is its own base.
-                DrawPhotoArea(picture, picture, taken->background, taken->foreground, taken->coverage, layer, visible);
+                DrawPhotoArea(picture, picture, taken->background, taken->foreground, taken->coverage,
+                    PhotoLayerOf(scaled, scaledPlacement), visible);
             }
         }
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "templates/Composition.h"
+#include "templates/LayerBlend.h"
+#include "templates/PhotoScaling.h"
 
 #include <QRect>
 #include <QSize>
@@ -45,6 +47,14 @@ inline QRect ScalingWindow(const PhotoPlacement& placement, const QRect& needed,
     const int64_t right = std::min<int64_t>(int64_t(needed.right()) + 1 + margin, placement.width);
     const int64_t bottom = std::min<int64_t>(int64_t(needed.bottom()) + 1 + margin, placement.height);
     return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+// The scaled photo as a layer: its held window placed where the placement puts it.
+inline PhotoLayer PhotoLayerOf(const ScaledPhoto& scaled, const PhotoPlacement& placement)
+{
+    const QPoint origin(
+        int(int64_t(placement.x) + scaled.window.x()), int(int64_t(placement.y) + scaled.window.y()));
+    return PhotoLayer { &scaled.pixels, scaled.opaque, origin };
 }
 
 } // namespace lumavo
