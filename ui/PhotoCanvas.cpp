@@ -68,8 +68,6 @@ void CPhotoCanvas::SetImage(const PhotoImage* picture)
     // Buffers nobody else holds are written over instead of allocated anew.
     QImage spareCopy = std::move(display.copy);
     QImage spareScaled = std::move(display.scaled);
-    display.copy = QImage();
-    display.scaled = QImage();
     if (!picture)
         return;
 
@@ -116,8 +114,7 @@ void CPhotoCanvas::SetImage(const PhotoImage* picture)
     if (target == display.copy.size()) {
         display.scaled = display.copy;
     } else if (target.width() < width && target.height() < height) {
-        if (!spareScaled.isDetached() || spareScaled.size() != target)
-            spareScaled = QImage();
+        // Resample writes into the spare only when it fits and nobody else holds it.
         display.scaled
             = Resample(display.copy, width, height, target, QRect(QPoint(0, 0), target), std::move(spareScaled));
     } else {
