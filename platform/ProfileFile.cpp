@@ -127,10 +127,15 @@ KeyLocation Locate(const QStringList& lines, QStringView section, QStringView ke
     return where;
 }
 
+bool WrappedInQuotes(QStringView value)
+{
+    return value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
+}
+
 // A value wrapped in matching quotes is read without them.
 QString Unquote(QStringView value)
 {
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+    if (WrappedInQuotes(value))
         return value.mid(1, value.size() - 2).toString();
     return value.toString();
 }
@@ -140,9 +145,7 @@ QString Unquote(QStringView value)
 QString QuoteForWriting(const QString& value)
 {
     const bool blanksAtEnds = value != value.trimmed();
-    const bool wrappedInQuotes
-        = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
-    if (blanksAtEnds || wrappedInQuotes)
+    if (blanksAtEnds || WrappedInQuotes(value))
         return u'"' + value + u'"';
     return value;
 }
