@@ -20,13 +20,24 @@ QString g_interfaceFamily;
 
 // Sans CJK faces first (clearest on screen), then the Windows faces.
 const char* const kInterfaceFamilies[] = {
-    "WenQuanYi Zen Hei", "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Micro Hei",
-    "Microsoft YaHei",   "SimHei",           "SimSun",             "AR PL UMing CN",
+    "WenQuanYi Zen Hei",
+    "Noto Sans CJK SC",
+    "Source Han Sans SC",
+    "WenQuanYi Micro Hei",
+    "Microsoft YaHei",
+    "SimHei",
+    "SimSun",
+    "AR PL UMing CN",
 };
 
 // Song-style faces that stand in for "宋体" where it is not installed.
 const char* const kSongFamilies[] = {
-    "SimSun", "AR PL UMing CN", "Noto Serif CJK SC", "Source Han Serif SC", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
+    "SimSun",
+    "AR PL UMing CN",
+    "Noto Serif CJK SC",
+    "Source Han Serif SC",
+    "WenQuanYi Zen Hei",
+    "Noto Sans CJK SC",
 };
 
 QStringList Installed(const QStringList& families, const char* const* names, size_t count)

@@ -105,8 +105,7 @@ void CMusicStrip::OnLoaded(const AlbumData& data)
                 // Later, not from inside the player's own signal.
                 const int ended = m_current;
                 QTimer::singleShot(0, this, [this, ended] { AdvanceAfter(ended); });
-            }
-            else if (status == QMediaPlayer::InvalidMedia)
+            } else if (status == QMediaPlayer::InvalidMedia)
                 OnPlayerError();
         });
         connect(m_player.get(), &QMediaPlayer::errorOccurred, this, [this] { OnPlayerError(); });

@@ -12,14 +12,14 @@ namespace lumavo {
 bool WriteTemplateRoot()
 {
     return WriteProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey),
-                              ProgramFolder() + QLatin1String(kTemplateRootName));
+        ProgramFolder() + QLatin1String(kTemplateRootName));
 }
 
 void CreateShortcut(int folderId, const QString& linkName, const QString& targetPath)
 {
     if (linkName.isEmpty() || targetPath.isEmpty()) {
-        QMessageBox::warning(nullptr, QString(), QStringLiteral("Please,enter the Menu Item and File name correctly."),
-                             QMessageBox::Ok);
+        QMessageBox::warning(
+            nullptr, QString(), QStringLiteral("Please,enter the Menu Item and File name correctly."), QMessageBox::Ok);
         return;
     }
     WriteShortcut(folderId, linkName, targetPath);

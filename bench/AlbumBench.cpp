@@ -61,7 +61,8 @@ std::unique_ptr<AlbumSetup> MakeSetup(int count, const QString& realProgram)
             const QString from = QDir(samples).filePath(names[i % names.size()]);
             const QString to = QDir(root).filePath(QStringLiteral("模板%1").arg(i + 1, 2, 10, QLatin1Char('0')));
             QDir().mkpath(to);
-            for (const QString& file : { QStringLiteral("bs.lmv"), QStringLiteral("fs.lmv"), QStringLiteral("layer.lmv") })
+            for (const QString& file :
+                { QStringLiteral("bs.lmv"), QStringLiteral("fs.lmv"), QStringLiteral("layer.lmv") })
                 QFile::copy(QDir(from).filePath(file), QDir(to).filePath(file));
         }
         QDir().mkpath(setup->server);

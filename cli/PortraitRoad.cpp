@@ -229,8 +229,7 @@ Portrait PreparePortrait(const PortraitRequest& request)
 QString RenderPortrait(Portrait& portrait, const QString& captionText, const QString& outPath, int32_t quality)
 {
     const OpenedTemplate& templ = portrait.templ;
-    OutputTemplate layers
-        = portrait.output ? std::move(*portrait.output) : OutputTemplate::Load(*templ.folder);
+    OutputTemplate layers = portrait.output ? std::move(*portrait.output) : OutputTemplate::Load(*templ.folder);
     portrait.output.reset();
     RenderResult rendered = RenderOutput(std::move(layers), portrait.photo.photo.get(), portrait.photo.placement,
         templ.backgroundWidth, templ.backgroundHeight, captionText);

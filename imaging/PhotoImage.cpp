@@ -73,10 +73,10 @@ std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         const Status status = StatusFromReaderError(reader.error());
-        picture->SetStatus(size.isValid() && status == GenericError
-                                   && !FitsInMemoryLimit(size.width() * 2, size.height() * 2)
-                               ? OutOfMemory
-                               : status);
+        picture->SetStatus(
+            size.isValid() && status == GenericError && !FitsInMemoryLimit(size.width() * 2, size.height() * 2)
+                ? OutOfMemory
+                : status);
         return picture;
     }
     if (image.colorSpace().isValid())
@@ -124,8 +124,8 @@ std::unique_ptr<PhotoImage> PhotoImage::Clone() const
     return copy;
 }
 
-std::unique_ptr<PhotoImage> PhotoImage::CloneArea(int32_t x, int32_t y, int32_t width, int32_t height,
-                                                  PixelFormat format)
+std::unique_ptr<PhotoImage> PhotoImage::CloneArea(
+    int32_t x, int32_t y, int32_t width, int32_t height, PixelFormat format)
 {
     const QImage::Format storage = StorageFormat(format);
     // Checked in 64 bits: a far-off corner plus the size would overflow a QRect.

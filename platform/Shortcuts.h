@@ -20,7 +20,7 @@ QString ShellFolderPath(int folderId);
 enum class ShortcutResult {
     Created,
     NoFolder, // the special folder cannot be resolved; skipped
-    Failed,   // the link file could not be written
+    Failed, // the link file could not be written
 };
 
 // Writes the shortcut linkName in the special folder, pointing at the

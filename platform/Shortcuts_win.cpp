@@ -2,19 +2,17 @@
 
 #include <QDir>
 
-#include <windows.h>
-
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 namespace lumavo {
 
 namespace {
 
 // Releases a COM interface at the end of a scope.
-template <typename T>
-struct ComRelease {
+template <typename T> struct ComRelease {
     T* p = nullptr;
     ~ComRelease()
     {
@@ -50,8 +48,8 @@ ShortcutResult WriteShortcut(int folderId, const QString& linkName, const QStrin
     ShortcutResult result = ShortcutResult::Failed;
     {
         ComRelease<IShellLinkW> link;
-        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                reinterpret_cast<void**>(&link.p)))) {
+        if (SUCCEEDED(CoCreateInstance(
+                CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link.p)))) {
             const std::wstring target = QDir::toNativeSeparators(targetPath).toStdWString();
             link.p->SetPath(target.c_str());
             ComRelease<IPersistFile> persist;

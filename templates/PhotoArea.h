@@ -52,8 +52,7 @@ inline QRect ScalingWindow(const PhotoPlacement& placement, const QRect& needed,
 // The scaled photo as a layer: its held window placed where the placement puts it.
 inline PhotoLayer PhotoLayerOf(const ScaledPhoto& scaled, const PhotoPlacement& placement)
 {
-    const QPoint origin(
-        int(int64_t(placement.x) + scaled.window.x()), int(int64_t(placement.y) + scaled.window.y()));
+    const QPoint origin(int(int64_t(placement.x) + scaled.window.x()), int(int64_t(placement.y) + scaled.window.y()));
     return PhotoLayer { &scaled.pixels, scaled.opaque, origin };
 }
 

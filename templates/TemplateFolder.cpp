@@ -5,7 +5,6 @@
 
 #include <QDir>
 
-
 namespace lumavo {
 
 namespace {

@@ -1,7 +1,7 @@
+#include "skin/SkinLibrary.h"
+
 #include <QApplication>
 #include <QStandardPaths>
-
-#include "skin/SkinLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@ namespace lumavo {
 enum CommandId : int {
     kCmdOk = 1,
     kCmdCancel = 2,
-    kCmdEnter = 6001,     // "enter": next step
-    kCmdExit = 6002,      // "cancel" of the template browser: end the program
-    kCmdBack = 6004,      // "cancel" of the working windows: back one step
+    kCmdEnter = 6001, // "enter": next step
+    kCmdExit = 6002, // "cancel" of the template browser: end the program
+    kCmdBack = 6004, // "cancel" of the working windows: back one step
     kCmdPhotoEdit = 6005, // "photoedit"
     kCmdPrint = 6006,
     kCmdSave = 6007,

@@ -14,11 +14,11 @@ namespace lumavo {
 // What a click on a canvas sends to its parent window.
 enum PickModeValue : int32_t {
     kPickNone = 0,
-    kPickToneTool = 1,  // sends a PickEvent of kind kPickMessageApp
+    kPickToneTool = 1, // sends a PickEvent of kind kPickMessageApp
     kPickWhiteSpot = 2, // sends a PickEvent of kind kPickMessageUser1
 };
-inline constexpr int kPickMessageApp = 0x8000;   // WM_APP
-inline constexpr int kPickMessageUser1 = 0x401;  // WM_USER + 1
+inline constexpr int kPickMessageApp = 0x8000; // WM_APP
+inline constexpr int kPickMessageUser1 = 0x401; // WM_USER + 1
 
 // A click in picture pixels, sent synchronously to the canvas's parent.
 // The coordinates are unsigned: a click left of or above the picture wraps

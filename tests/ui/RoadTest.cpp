@@ -79,18 +79,18 @@ TEST(RoadTest, AlbumPickToSavedPortraitMatchesTheBatchCommand)
     const QString expected = sandbox.File("expected.png");
     QProcess cli;
     cli.start(test::ProgramDir() + "/lumavo-cli",
-              { "render", "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream", "--photo", photo,
-                "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5", "--quality", "90", "--caption",
-                BuiltInCaptionText(), "--out", expected });
+        { "render", "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream", "--photo", photo,
+            "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5", "--quality", "90", "--caption",
+            BuiltInCaptionText(), "--out", expected });
     ASSERT_TRUE(cli.waitForFinished(60000));
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     QProcess place;
     place.start(test::ProgramDir() + "/lumavo-cli",
-                { "place", "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream", "--photo", photo,
-                  "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5" });
+        { "place", "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream", "--photo", photo,
+            "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5" });
     ASSERT_TRUE(place.waitForFinished(60000));
     EXPECT_EQ(QString::fromUtf8(place.readAllStandardOutput()).trimmed(),
-              QString("%1 %2 %3 %4").arg(placed.x).arg(placed.y).arg(placed.width).arg(placed.height));
+        QString("%1 %2 %3 %4").arg(placed.x).arg(placed.y).arg(placed.width).arg(placed.height));
 
     QImageReader savedReader(saved);
     const QImage ours = savedReader.read();

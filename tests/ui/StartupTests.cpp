@@ -169,8 +169,8 @@ TEST(SplashTest, FirstPressHidesTheSplashAndIsSwallowed)
     QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     EXPECT_FALSE(FilterSplashInput(&release));
     EXPECT_FALSE(FilterSplashInput(&move));
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton, Qt::RightButton,
-                      Qt::NoModifier);
+    QMouseEvent press(
+        QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     EXPECT_TRUE(FilterSplashInput(&press));
     EXPECT_EQ(CurrentSplash(), nullptr);
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
