@@ -11,6 +11,9 @@ namespace lumavo {
 // through; nothing is done when width x height is 0 or less.
 void SepiaFilter(int32_t width, int32_t height, uint32_t* pixels);
 void BlackWhiteFilter(int32_t width, int32_t height, uint32_t* pixels);
+// The tone tool's look: a light, purplish blue cast that keeps the picture's
+// light and shade.
+void PurplishLightBlueFilter(int32_t width, int32_t height, uint32_t* pixels);
 
 using ToneKernel = void (*)(int32_t width, int32_t height, uint32_t* pixels);
 
