@@ -13,6 +13,22 @@ enum CommandId : int {
     kCmdPhotoEdit = 6005, // "photoedit"
     kCmdPrint = 6006,
     kCmdSave = 6007,
+
+    // The photo edit window's buttons.
+    kCmdToneToolPick = 1052, // arms the tone tool's pick
+    kCmdSemiAutoKeying = 1053, // "半自动抠像"
+    kCmdRotateLeft = 1060, // "左转90度"
+    kCmdRotateRight = 1061, // "右转90度"
+    kCmdFlipHorizontal = 1062, // "水平翻转"
+    kCmdFlipVertical = 1063, // "重直翻转"
+    kCmdPhotoshop = 1064, // "Photoshop"
+    kCmdReload = 1065, // "重新载入"
+    kCmdSepia = 1090, // "怀旧风格"
+    kCmdBlackWhite = 1094, // "黑白风格"
+    kCmdAutoKeying = 1095, // "全自动去抠像"
+    kCmdInitialPhoto = 1127, // "原始相片"
+    kCmdSkinSmoothing = 1128, // "全自动皮肤美容"
+    kCmdWhiteSpotPick = 1129, // arms the white-spot pick
 };
 
 } // namespace lumavo

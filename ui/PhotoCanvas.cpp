@@ -183,23 +183,31 @@ void CPhotoCanvas::paintEvent(QPaintEvent*)
     DrawPicture(painter);
 }
 
+bool CPhotoCanvas::PicturePoint(const QPoint& client, uint32_t* x, uint32_t* y) const
+{
+    const Display& display = *m_display;
+    // A display rectangle without area cannot be mapped: the click is ignored.
+    if (display.copy.isNull() || display.rect.width() <= 0 || display.rect.height() <= 0)
+        return false;
+    // Unsigned 32-bit arithmetic, wrapping: a click left of or above the
+    // picture gives a very large coordinate, as the handlers expect.
+    const uint32_t width = uint32_t(display.copy.width());
+    const uint32_t height = uint32_t(display.copy.height());
+    *x = ((uint32_t(client.x()) - uint32_t(display.rect.x())) * width) / uint32_t(display.rect.width());
+    *y = ((uint32_t(client.y()) - uint32_t(display.rect.y())) * height) / uint32_t(display.rect.height());
+    return true;
+}
+
 void CPhotoCanvas::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
-    const Display& display = *m_display;
-    // A display rectangle without area cannot be mapped: the click is ignored.
-    if (display.copy.isNull() || display.rect.width() <= 0 || display.rect.height() <= 0)
+    uint32_t px = 0;
+    uint32_t py = 0;
+    if (!PicturePoint(event->position().toPoint(), &px, &py))
         return;
-    const QPoint at = event->position().toPoint();
-    // Unsigned 32-bit arithmetic, wrapping: a click left of or above the
-    // picture gives a very large coordinate, as the handlers expect.
-    const uint32_t width = uint32_t(display.copy.width());
-    const uint32_t height = uint32_t(display.copy.height());
-    const uint32_t px = ((uint32_t(at.x()) - uint32_t(display.rect.x())) * width) / uint32_t(display.rect.width());
-    const uint32_t py = ((uint32_t(at.y()) - uint32_t(display.rect.y())) * height) / uint32_t(display.rect.height());
     int message = 0;
     if (g_pickMode == kPickToneTool)
         message = kPickMessageApp;

@@ -64,6 +64,11 @@ public:
     // The display copy as the canvas holds it (tests compare it).
     QImage DisplayImage() const;
 
+    // The picture pixel under a point of the control, as a click maps it
+    // (unsigned, wrapping left of and above the picture). False while the
+    // display rectangle is empty.
+    bool PicturePoint(const QPoint& client, uint32_t* x, uint32_t* y) const;
+
     // Paints the display copy and its frame (what a paint event does).
     void DrawPicture(QPainter& painter);
 

@@ -5,6 +5,7 @@
 #include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
+#include "ui/PhotoEditDlg.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/StartFolders.h"
 #include "ui/WorkingWindow.h"
@@ -49,6 +50,7 @@ CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
 
     MapCommand(kCmdOk, [this] { OnNextStep(); });
     MapCommand(kCmdEnter, [this] { OnNextStep(); });
+    MapCommand(kCmdPhotoEdit, [this] { OnEditPhoto(); });
     MapCommand(kCmdBack, [this] { EndDialog(kCmdCancel); });
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
 }
@@ -233,6 +235,27 @@ void CPhotoLayoutDlg::OnNextStep()
     output.SetBackgroundSize(hasBackground ? int32_t(state.background->Width()) : 0,
         hasBackground ? int32_t(state.background->Height()) : 0);
     output.exec();
+}
+
+void CPhotoLayoutDlg::OnEditPhoto()
+{
+    State& state = *m_state;
+    if (!state.photo)
+        return;
+    CPhotoEditDlg edit;
+    edit.SetPhoto(std::move(state.photo));
+    const int result = edit.exec();
+    // The edited picture comes back whichever button closed the window; it
+    // may be another object than the one given.
+    state.photo = edit.TakePhoto();
+    if (result == kCmdOk && state.photo) {
+        // A fresh fit, which follows a quarter turn that changed the proportions.
+        const LayerRect opening = ReadLayerRect(state.folder);
+        state.placement = PlacePhoto(opening, int32_t(state.photo->Width()), int32_t(state.photo->Height()));
+    }
+    Recompose();
+    update();
+    state.canvas->update();
 }
 
 } // namespace lumavo

@@ -14,7 +14,8 @@ class CPhotoCanvas;
 // The working step between the template and the output: loads the
 // template, asks for the customer's photo, places it in the opening and
 // lets the operator move it (arrow keys, 5 pixels) and zoom it (keypad + and
-// -, 5 pixels); Enter goes on to the output window, Esc back to the browser.
+// -, 5 pixels) and retouch it in the edit window; Enter goes on to the output
+// window, Esc back to the browser.
 class CPhotoLayoutDlg : public CCommandDialog {
     Q_OBJECT
 public:
@@ -49,6 +50,7 @@ private:
     void AskForPhoto();
     void Recompose();
     void OnNextStep();
+    void OnEditPhoto();
 
     struct State;
     std::unique_ptr<State> m_state;

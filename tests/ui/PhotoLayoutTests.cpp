@@ -4,6 +4,7 @@
 #include "skin/SkinLibrary.h"
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
+#include "ui/PhotoEditDlg.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoLayoutDlg.h"
 #include "ui/UiTestUtils.h"
@@ -80,28 +81,6 @@ void ChoosePhoto(CFileDialogEx* files, const QString& photo)
     files->selectFile(photo);
     static_cast<QDialog*>(files)->accept(); // protected in QFileDialog
 }
-
-// Closes any modal window other than `expected` that opens while it lives,
-// and remembers that one did.
-class StrayModalGuard {
-public:
-    explicit StrayModalGuard(QWidget* expected)
-    {
-        m_timer.setInterval(20);
-        QObject::connect(&m_timer, &QTimer::timeout, [this, expected] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && modal != expected && modal->isVisible()) {
-                opened = true;
-                modal->close();
-            }
-        });
-        m_timer.start();
-    }
-    bool opened = false;
-
-private:
-    QTimer m_timer;
-};
 
 // Counts the events of one type an object receives.
 class EventCounter : public QObject {
@@ -208,7 +187,7 @@ TEST(PhotoLayoutTest, WithoutPhotoShowsTheTemplateAndEnterDoesNothing)
             EXPECT_EQ(shown.pixel(400, 550), background.pixel(400, 550)); // the empty opening
             EXPECT_EQ(shown.pixel(20, 20), foreground.pixel(20, 20) | 0xFF000000u); // the frame
 
-            StrayModalGuard guard(&window);
+            test::StrayModalGuard guard(&window);
             QTest::keyClick(&window, Qt::Key_Return);
             SendCommand(&window, 6001);
             SendCommand(&window, 6005);
@@ -283,7 +262,7 @@ TEST(PhotoLayoutTest, BrokenTemplateAndUnreadablePhotoLeaveTheWindowUsable)
                 worked = true;
                 EXPECT_EQ(window.Photo(), nullptr);
                 EXPECT_FALSE(window.Canvas()->HasPicture());
-                StrayModalGuard guard(&window);
+                test::StrayModalGuard guard(&window);
                 QTest::keyClick(&window, Qt::Key_Return);
                 QTest::keyClick(&window, Qt::Key_Down);
                 EXPECT_FALSE(guard.opened);
@@ -319,6 +298,93 @@ TEST(PhotoLayoutTest, SkinButtonsCarryTheirTips)
             }
             // The skin's cancel goes back to the browser.
             skin::FindSkinButton(&window, QStringLiteral("cancel"))->click();
+        });
+}
+
+// Runs the edit window the layout window opens on command 6005.
+void EditPhoto(CPhotoLayoutDlg& window, std::function<void(CPhotoEditDlg&)> work)
+{
+    bool opened = false;
+    test::OnNextModal([&](QWidget* modal) {
+        auto* edit = qobject_cast<CPhotoEditDlg*>(modal);
+        if (!edit) {
+            ADD_FAILURE() << "the edit window did not open";
+            modal->close();
+            return;
+        }
+        opened = true;
+        work(*edit);
+        if (edit->isVisible()) {
+            ADD_FAILURE() << "the edit window is still open";
+            edit->done(-1);
+        }
+    });
+    SendCommand(&window, 6005);
+    EXPECT_TRUE(opened);
+}
+
+TEST(PhotoLayoutTest, EditWindowOkRefitsTheEditedPhotoAndCancelKeepsThePlacement)
+{
+    LayoutFiles files;
+    const PhotoPlacement turnedFit = PlacePhoto(ReadLayerRect(TemplateFolder::FromPath(files.folder)), 2000, 3000);
+    const int result = RunLayout(
+        files.folder, [&](CFileDialogEx* dialog) { ChoosePhoto(dialog, files.photo); },
+        [&](CPhotoLayoutDlg& window) {
+            const PhotoImage* photo = window.Photo();
+            const QImage before = window.Canvas()->DisplayImage();
+
+            // Turned and confirmed: the same picture object, fitted afresh.
+            QTest::keyClick(&window, Qt::Key_Down);
+            EditPhoto(window, [](CPhotoEditDlg& edit) {
+                edit.OnCommand(1060);
+                QTest::keyClick(&edit, Qt::Key_Return);
+            });
+            EXPECT_EQ(window.Photo(), photo);
+            EXPECT_EQ(window.Photo()->Width(), 2000u);
+            EXPECT_EQ(window.Placement(), turnedFit);
+            EXPECT_NE(window.Canvas()->DisplayImage(), before);
+
+            // Turned back but cancelled: the turn stays, the placement too.
+            QTest::keyClick(&window, Qt::Key_Right);
+            const PhotoPlacement moved = window.Placement();
+            EditPhoto(window, [](CPhotoEditDlg& edit) {
+                edit.OnCommand(1061);
+                QTest::keyClick(&edit, Qt::Key_Escape);
+            });
+            EXPECT_EQ(window.Photo(), photo);
+            EXPECT_EQ(window.Photo()->Width(), 3000u);
+            EXPECT_EQ(window.Placement(), moved);
+
+            // Black-and-white, cancelled: the new picture comes back, placed as before.
+            EditPhoto(window, [](CPhotoEditDlg& edit) {
+                edit.OnCommand(1094);
+                edit.OnCommand(2);
+            });
+            ASSERT_NE(window.Photo(), nullptr);
+            const QRgb grey = window.Photo()->image().pixel(1500, 1000);
+            EXPECT_TRUE(qRed(grey) == qBlue(grey) && qGreen(grey) == qBlue(grey));
+            EXPECT_EQ(window.Placement(), moved);
+            SendCommand(&window, 6004);
+        });
+    EXPECT_EQ(result, 2);
+}
+
+TEST(PhotoLayoutTest, EditWindowInitialPhotoBringsBackTheObjectGiven)
+{
+    LayoutFiles files;
+    RunLayout(
+        files.folder, [&](CFileDialogEx* dialog) { ChoosePhoto(dialog, files.photo); },
+        [&](CPhotoLayoutDlg& window) {
+            const PhotoImage* photo = window.Photo();
+            const QRgb colour = photo->image().pixel(10, 10);
+            EditPhoto(window, [](CPhotoEditDlg& edit) {
+                edit.OnCommand(1090);
+                edit.OnCommand(1127);
+                edit.OnCommand(1);
+            });
+            EXPECT_EQ(window.Photo(), photo);
+            EXPECT_EQ(window.Photo()->image().pixel(10, 10), colour);
+            SendCommand(&window, 2);
         });
 }
 

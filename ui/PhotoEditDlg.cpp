@@ -1,0 +1,320 @@
+#include "ui/PhotoEditDlg.h"
+
+#include "imaging/ChromaKey.h"
+#include "imaging/SkinSmoothing.h"
+#include "ui/BusyCursor.h"
+#include "ui/CommandIds.h"
+#include "ui/PhotoCanvas.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace lumavo {
+
+namespace {
+
+// The window is laid out in dialog units; one unit is two pixels in either
+// direction, which suits the interface font and fits an 800 x 600 screen.
+constexpr int kUnit = 2;
+
+QRect Units(int x, int y, int width, int height)
+{
+    return QRect(x * kUnit, y * kUnit, width * kUnit, height * kUnit);
+}
+
+struct GroupBox {
+    const char* caption;
+    QRect rect;
+};
+
+struct Button {
+    int id;
+    const char* caption;
+    QRect rect;
+    const char* tip;
+};
+
+// The tone tool's and the white spot's buttons are ours: they take a third
+// row in the outside-tool group, and the rows below move down to make room.
+constexpr int kExtraRow = 18;
+
+const GroupBox kGroups[] = {
+    { "旋转与翻转", Units(263, 3, 111, 53) },
+    { "特殊艺术相片风格", Units(262, 59, 111, 33) },
+    { "超级外挂处理", Units(262, 94, 111, 55 + kExtraRow) },
+};
+
+const Button kButtons[] = {
+    { kCmdRotateLeft, "左转90度", Units(266, 18, 50, 14), nullptr },
+    { kCmdRotateRight, "右转90度", Units(319, 18, 50, 14), nullptr },
+    { kCmdFlipHorizontal, "水平翻转", Units(266, 36, 50, 14), nullptr },
+    { kCmdFlipVertical, "重直翻转", Units(319, 36, 50, 14), nullptr },
+    { kCmdSepia, "怀旧风格", Units(266, 72, 50, 14), nullptr },
+    { kCmdBlackWhite, "黑白风格", Units(319, 72, 50, 14), nullptr },
+    { kCmdAutoKeying, "全自动去抠像", Units(267, 111, 50, 14), nullptr },
+    { kCmdSemiAutoKeying, "半自动抠像", Units(319, 111, 50, 14), "单击后，在相片上点一下背景颜色，背景即变透明" },
+    { kCmdPhotoshop, "Photoshop", Units(266, 130, 50, 14), "用外部图像软件编辑，编辑后保存并点“重新载入”" },
+    { kCmdReload, "重新载入", Units(318, 129, 50, 14), "载入外部软件保存的相片" },
+    { kCmdToneToolPick, "偏紫淡蓝", Units(266, 148, 50, 14), "单击后，在相片上点一下，交给偏紫淡蓝工具处理" },
+    { kCmdWhiteSpotPick, "白点修饰", Units(319, 148, 50, 14), "单击后，在相片上点要加白点的位置" },
+    { kCmdInitialPhoto, "原始相片", Units(266, 155 + kExtraRow, 50, 14), nullptr },
+    { kCmdSkinSmoothing, "全自动皮肤美容", Units(317, 155 + kExtraRow, 50, 14), nullptr },
+    { kCmdOk, "确       定", Units(266, 189 + kExtraRow, 50, 14), nullptr },
+    { kCmdCancel, "取       消", Units(319, 188 + kExtraRow, 50, 14), nullptr },
+};
+
+const QRect kCanvasRect = Units(7, 7, 253, 199);
+const QRect kHintRect = Units(7, 210, 253, 20);
+const QSize kWindowSize(381 * kUnit, (216 + kExtraRow) * kUnit);
+
+const QString kTitle = QStringLiteral("编辑处理相片");
+
+} // namespace
+
+CPhotoEditDlg::CPhotoEditDlg(QWidget* parent)
+    : CCommandDialog(parent)
+{
+    setWindowTitle(kTitle);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setObjectName(QStringLiteral("PhotoEditDlg"));
+    BuildControls();
+    MapCommands();
+}
+
+CPhotoEditDlg::~CPhotoEditDlg() = default;
+
+void CPhotoEditDlg::BuildControls()
+{
+    resize(kWindowSize);
+    m_canvas = new CPhotoCanvas(this);
+    m_canvas->setGeometry(kCanvasRect);
+    // Clicks on the picture that pick the backdrop colour are taken here.
+    m_canvas->installEventFilter(this);
+
+    for (const GroupBox& group : kGroups) {
+        auto* box = new QGroupBox(QString::fromUtf8(group.caption), this);
+        box->setGeometry(group.rect);
+    }
+    for (const Button& spec : kButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
+        button->setGeometry(spec.rect);
+        button->setProperty("commandId", spec.id);
+        if (spec.tip)
+            button->setToolTip(QString::fromUtf8(spec.tip));
+        const int id = spec.id;
+        connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        if (id == kCmdOk)
+            button->setDefault(true);
+    }
+
+    m_hint = new QLabel(this);
+    m_hint->setGeometry(kHintRect);
+    m_hint->setWordWrap(true);
+}
+
+void CPhotoEditDlg::MapCommands()
+{
+    MapCommand(kCmdRotateLeft, [this] { OnRotateFlip(Rotate270FlipNone); });
+    MapCommand(kCmdRotateRight, [this] { OnRotateFlip(Rotate90FlipNone); });
+    MapCommand(kCmdToneToolPick, [this] { ArmToneToolPick(); });
+    MapCommand(kCmdPhotoshop, [this] { OpenInPhotoshop(); });
+    MapCommand(kCmdReload, [this] { ReloadExchangeFile(); });
+    MapCommand(kCmdSepia, [this] { OnToneStyle(SepiaFilter); });
+    MapCommand(kCmdBlackWhite, [this] { OnToneStyle(BlackWhiteFilter); });
+    MapCommand(kCmdFlipHorizontal, [this] { OnRotateFlip(RotateNoneFlipX); });
+    MapCommand(kCmdFlipVertical, [this] { OnRotateFlip(RotateNoneFlipY); });
+    MapCommand(kCmdAutoKeying, [this] { EnsureKeyingSoftware(); });
+    MapCommand(kCmdSemiAutoKeying, [this] { ArmBackdropPick(); });
+    MapCommand(kCmdInitialPhoto, [this] { OnInitialPhoto(); });
+    MapCommand(kCmdSkinSmoothing, [this] { OnSmoothSkin(); });
+    MapCommand(kCmdWhiteSpotPick, [this] { ArmWhiteSpotPick(); });
+    MapCommand(kCmdOk, [this] { EndDialog(kCmdOk); });
+    MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
+}
+
+void CPhotoEditDlg::SetPhoto(std::unique_ptr<PhotoImage> photo)
+{
+    m_made.reset();
+    m_initial = std::move(photo);
+    m_current = m_initial.get();
+}
+
+std::unique_ptr<PhotoImage> CPhotoEditDlg::TakePhoto()
+{
+    PhotoImage* current = m_current;
+    m_current = nullptr;
+    if (current && current == m_made.get())
+        return std::move(m_made);
+    if (current && current == m_initial.get())
+        return std::move(m_initial);
+    return nullptr;
+}
+
+int CPhotoEditDlg::exec()
+{
+    InitDialog();
+    return CCommandDialog::exec();
+}
+
+void CPhotoEditDlg::InitDialog()
+{
+    // The picture given is the initial picture (SetPhoto): the same object, not a copy.
+    m_canvas->SetImage(m_current);
+    ShowPickHint();
+}
+
+QString CPhotoEditDlg::PickHint() const
+{
+    return m_hint->text();
+}
+
+void CPhotoEditDlg::OnRotateFlip(RotateFlipType code)
+{
+    if (!m_current)
+        return;
+    // A failure is kept in the picture's lastStatus; the display is refreshed anyway.
+    RotateFlip(*m_current, code);
+    Redisplay();
+}
+
+void CPhotoEditDlg::OnToneStyle(ToneKernel kernel)
+{
+    if (!m_current)
+        return;
+    const BusyCursor busy;
+    ReplaceCurrent(ApplyToneFilter(m_current, kernel));
+}
+
+void CPhotoEditDlg::OnWhiteSpot(uint32_t x, uint32_t y)
+{
+    if (!m_current)
+        return;
+    // The click's coordinates as the window message carries them.
+    m_current = &PaintWhiteSpot(*m_current, int32_t(x), int32_t(y));
+    m_canvas->SetImage(m_current);
+    // The spot shows at once, not only at the canvas's next repaint.
+    m_canvas->update();
+}
+
+void CPhotoEditDlg::OnInitialPhoto()
+{
+    m_current = m_initial.get();
+    // Nothing else can bring back the picture that was current.
+    m_made.reset();
+    Redisplay();
+}
+
+void CPhotoEditDlg::ArmWhiteSpotPick()
+{
+    if (!m_current)
+        return;
+    m_backdropPickArmed = false;
+    CPhotoCanvas::SetPickMode(kPickWhiteSpot);
+    ShowPickHint();
+}
+
+void CPhotoEditDlg::ArmBackdropPick()
+{
+    if (!m_current)
+        return;
+    // A second press takes the pick back.
+    m_backdropPickArmed = !m_backdropPickArmed;
+    ShowPickHint();
+}
+
+void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
+{
+    if (!m_current)
+        return;
+    const std::optional<uint32_t> backdrop = SampleBackdropColor(*m_current, x, y);
+    if (!backdrop)
+        return;
+    m_backdropPickArmed = false;
+    const BusyCursor busy;
+    ReplaceCurrent(KeyOutBackdrop(*m_current, *backdrop));
+    ShowPickHint();
+}
+
+void CPhotoEditDlg::OnSmoothSkin()
+{
+    if (!m_current)
+        return;
+    const BusyCursor busy;
+    ReplaceCurrent(SmoothSkin(*m_current));
+}
+
+void CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture)
+{
+    if (!picture)
+        return;
+    // Assigning releases the previous made picture; the initial one is kept apart.
+    m_made = std::move(picture);
+    m_current = m_made.get();
+    Redisplay();
+}
+
+void CPhotoEditDlg::Redisplay()
+{
+    m_canvas->SetImage(m_current);
+    update();
+    m_canvas->update();
+}
+
+void CPhotoEditDlg::ShowPickHint()
+{
+    QString hint;
+    if (m_backdropPickArmed)
+        hint = QStringLiteral("请在相片上单击背景颜色，相同颜色的背景将变为透明");
+    else if (CPhotoCanvas::PickMode() == kPickToneTool)
+        hint = QStringLiteral("单击相片：交给偏紫淡蓝工具处理，完成后点“重新载入”");
+    else if (CPhotoCanvas::PickMode() == kPickWhiteSpot)
+        hint = QStringLiteral("单击相片：在单击处右下方加一个白点");
+    m_hint->setText(hint);
+    m_canvas->setCursor(hint.isEmpty() ? Qt::ArrowCursor : Qt::CrossCursor);
+}
+
+void CPhotoEditDlg::ShowMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CPhotoEditDlg::ReportStartFailure(const QString& program)
+{
+    ShowMessage(QStringLiteral("无法启动程序：%1").arg(QDir::toNativeSeparators(program)));
+}
+
+bool CPhotoEditDlg::event(QEvent* event)
+{
+    if (event->type() == PickEvent::Type()) {
+        const auto* pick = static_cast<PickEvent*>(event);
+        if (pick->message() == kPickMessageUser1)
+            OnWhiteSpot(pick->x(), pick->y());
+        else if (pick->message() == kPickMessageApp)
+            LaunchToneTool();
+        return true;
+    }
+    return CCommandDialog::event(event);
+}
+
+bool CPhotoEditDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_canvas && m_backdropPickArmed && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            uint32_t x = 0;
+            uint32_t y = 0;
+            if (m_canvas->PicturePoint(mouse->position().toPoint(), &x, &y))
+                KeyOutBackdropAt(x, y);
+            // The click picked a colour; it arms nothing else.
+            return true;
+        }
+    }
+    return CCommandDialog::eventFilter(watched, event);
+}
+
+} // namespace lumavo

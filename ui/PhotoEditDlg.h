@@ -1,0 +1,95 @@
+#pragma once
+
+#include "imaging/GeometricEdits.h"
+#include "imaging/PhotoImage.h"
+#include "imaging/ToneFilters.h"
+#include "ui/CommandDialog.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+
+namespace lumavo {
+
+class CPhotoCanvas;
+
+// The retouching window: turns and flips, two tone styles, keying, skin
+// smoothing, a white spot, and hand-offs to outside programs through the
+// exchange file. It works on the caller's picture itself: turns, flips and
+// the white spot change the current picture in place; the tone styles,
+// keying, smoothing and the reload make a new picture that becomes the
+// current one; "原始相片" goes back to the picture the window was opened
+// with, which keeps any in-place edits made while it was current. Whichever
+// button closes the window, its current picture is the result.
+class CPhotoEditDlg : public CCommandDialog {
+    Q_OBJECT
+public:
+    // Constructing the window (and with it its canvas) disarms the pick mode.
+    explicit CPhotoEditDlg(QWidget* parent = nullptr);
+    ~CPhotoEditDlg() override;
+
+    // The picture to edit, before the window runs (null: none).
+    void SetPhoto(std::unique_ptr<PhotoImage> photo);
+    // Hands the current picture back after the window has closed. The
+    // initial picture stays with the window when another one is current.
+    std::unique_ptr<PhotoImage> TakePhoto();
+
+    // Initialises (the initial picture, the canvas) and runs modally: 1 (OK) or 2 (Cancel).
+    int exec() override;
+
+    const PhotoImage* CurrentPicture() const { return m_current; }
+    const PhotoImage* InitialPicture() const { return m_initial.get(); }
+    CPhotoCanvas* Canvas() const { return m_canvas; }
+    // The line under the picture that tells what a click on it will do.
+    QString PickHint() const;
+
+    // Command handlers, reachable through OnCommand(id) as well.
+    void OnRotateFlip(RotateFlipType code);
+    void OnToneStyle(ToneKernel kernel);
+    void OnWhiteSpot(uint32_t x, uint32_t y);
+    void OnInitialPhoto();
+    void ArmWhiteSpotPick();
+    void ArmBackdropPick();
+    void KeyOutBackdropAt(uint32_t x, uint32_t y);
+    void OnSmoothSkin();
+
+    // Hand-offs to outside programs (PhotoEditHandoffs.cpp).
+    void OpenInPhotoshop();
+    void ReloadExchangeFile();
+    void ArmToneToolPick();
+    void LaunchToneTool();
+    void EnsureKeyingSoftware();
+    // Starts a program and waits for its end; the window keeps painting but
+    // takes no input meanwhile. False when it could not be started.
+    bool RunAndWait(const QString& program);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void InitDialog();
+    void BuildControls();
+    void MapCommands();
+    // Makes a picture a command produced the current one and shows it; the
+    // picture it replaces is released unless it is the initial picture.
+    void ReplaceCurrent(std::unique_ptr<PhotoImage> picture);
+    void Redisplay();
+    void ShowPickHint();
+    void ShowMessage(const QString& text);
+    void ReportStartFailure(const QString& program);
+
+    std::unique_ptr<PhotoImage> m_initial;
+    // The newest picture a command made, while it is the current one.
+    std::unique_ptr<PhotoImage> m_made;
+    PhotoImage* m_current = nullptr;
+    CPhotoCanvas* m_canvas = nullptr;
+    QLabel* m_hint = nullptr;
+    // The next click on the picture names the backdrop colour to key out.
+    bool m_backdropPickArmed = false;
+};
+
+} // namespace lumavo
