@@ -1,0 +1,178 @@
+#include "handoffs/ExchangeFile.h"
+
+#include "imaging/ImageFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace lumavo {
+
+namespace {
+
+QString& TestFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+QString WithSeparator(const QString& folder)
+{
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+// Whatever is at the path and is not a regular file (a planted link above
+// all) is removed, so the write neither follows it nor fails on it. A
+// folder is left alone; the write then fails on it.
+void RemoveNonFile(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info { };
+    if (lstat(native.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        unlink(native.constData());
+#else
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isJunction() || (info.exists() && !info.isFile() && !info.isDir()))
+        QFile::remove(path);
+#endif
+}
+
+} // namespace
+
+bool EnsurePrivateFolder(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info { };
+    if (lstat(native.constData(), &info) != 0) {
+        if (errno != ENOENT)
+            return false;
+        // The parents are ordinary folders (the cache folder may not exist yet).
+        const QString parent = QFileInfo(path).absolutePath();
+        if (!QDir().mkpath(parent))
+            return false;
+        if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    // Opened without following a link, then checked and tightened through
+    // the open handle, so nothing can be swapped in between.
+    const int fd = open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid();
+    if (ok && (info.st_mode & 07777) != 0700)
+        ok = fchmod(fd, 0700) == 0;
+    close(fd);
+    return ok;
+#else
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isJunction())
+        return false;
+    if (!info.exists() && !QDir().mkpath(path))
+        return false;
+    return QFileInfo(path).isDir();
+#endif
+}
+
+QString ExchangeFolder()
+{
+    if (!TestFolder().isEmpty()) {
+        QDir().mkpath(TestFolder());
+        return WithSeparator(TestFolder());
+    }
+#ifdef Q_OS_WIN
+    // The user's own temporary folder is private already.
+    return WithSeparator(QDir::tempPath());
+#else
+    // Not the shared temporary folder itself: a folder of the user's own in
+    // it, where no one else can plant or replace the file.
+    const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    if (!temp.isEmpty()) {
+        const QString folder = temp + QStringLiteral("/lumavo-") + QString::number(getuid());
+        if (EnsurePrivateFolder(folder))
+            return WithSeparator(folder);
+    }
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty()) {
+        const QString folder = cache + QStringLiteral("/lumavo");
+        if (EnsurePrivateFolder(folder))
+            return WithSeparator(folder);
+    }
+    return {};
+#endif
+}
+
+void SetExchangeFolderForTesting(const QString& folder)
+{
+    TestFolder() = folder;
+}
+
+QString ExchangeFilePath()
+{
+    const QString folder = ExchangeFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1String(kExchangeFileName);
+}
+
+Status WriteExchangeFile(PhotoImage& picture, QString* path)
+{
+    const QString filePath = ExchangeFilePath();
+    if (path)
+        *path = filePath;
+
+    std::unique_ptr<PhotoImage> copy
+        = picture.CloneArea(0, 0, int32_t(picture.Width()), int32_t(picture.Height()), PixelFormat24bppRGB);
+    if (!copy)
+        return GenericError;
+    if (filePath.isEmpty())
+        return AccessDenied;
+
+    RemoveNonFile(filePath);
+    // SaveImage replaces the old file only with a complete new one.
+    return SaveImage(copy, filePath, 100);
+}
+
+std::unique_ptr<PhotoImage> ReadExchangeFile(float dpi, Status* status)
+{
+    auto fail = [status](Status reason) -> std::unique_ptr<PhotoImage> {
+        if (status)
+            *status = reason;
+        return nullptr;
+    };
+
+    const QString filePath = ExchangeFilePath();
+    if (filePath.isEmpty())
+        return fail(FileNotFound);
+
+    std::unique_ptr<PhotoImage> loaded = PhotoImage::FromFile(filePath);
+    const Status loadStatus = loaded->TakeStatus();
+    if (loadStatus != Ok)
+        return fail(loadStatus);
+
+    // A fresh picture of the same size: converting is what drawing the
+    // loaded one onto a cleared premultiplied surface gives.
+    QImage fresh = loaded->image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    loaded.reset(); // holds neither the pixels nor the file any longer
+    if (fresh.isNull())
+        return fail(OutOfMemory);
+
+    std::unique_ptr<PhotoImage> result = PhotoImage::Adopt(std::move(fresh));
+    const Status resolutionStatus = result->SetResolution(dpi, dpi);
+    if (resolutionStatus != Ok)
+        return fail(resolutionStatus);
+    if (status)
+        *status = Ok;
+    return result;
+}
+
+} // namespace lumavo

@@ -1,0 +1,96 @@
+#include "platform/ProcessLauncher.h"
+
+#include <QEventLoop>
+#include <QProcess>
+
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <QWinEventNotifier>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <string>
+// clang-format off
+#include <windows.h>
+#include <shellapi.h> // needs windows.h first
+// clang-format on
+#endif
+
+namespace lumavo {
+
+namespace {
+
+#ifdef Q_OS_WIN
+// Installers that ask for administrator rights cannot be created as plain
+// child processes (ERROR_ELEVATION_REQUIRED); the shell starts them after
+// its elevation prompt. Waits like RunAndWait; false when nothing started.
+bool ShellRunAndWait(const QString& program)
+{
+    const std::wstring file = QDir::toNativeSeparators(program).toStdWString();
+    SHELLEXECUTEINFOW info {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpFile = file.c_str();
+    info.nShow = SW_SHOW;
+    if (!ShellExecuteExW(&info) || !info.hProcess)
+        return false;
+    {
+        QEventLoop loop;
+        QWinEventNotifier notifier(info.hProcess);
+        QObject::connect(&notifier, &QWinEventNotifier::activated, &loop, &QEventLoop::quit);
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    CloseHandle(info.hProcess);
+    return true;
+}
+#endif
+
+} // namespace
+
+bool StartProgram(const QString& program, const QStringList& arguments)
+{
+    if (program.isEmpty())
+        return false;
+    return QProcess::startDetached(program, arguments);
+}
+
+bool RunAndWait(const QString& program)
+{
+    if (program.isEmpty())
+        return false;
+
+    QProcess process;
+    process.setProgram(program);
+    // The program's output goes where ours goes instead of piling up unread.
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+
+    // Waiting in a local loop keeps the windows painting; user input stays
+    // queued until the program has ended.
+    QEventLoop loop;
+    bool failedToStart = false;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            failedToStart = true;
+            loop.quit();
+        }
+    });
+
+    process.start();
+    if (!failedToStart && process.state() != QProcess::NotRunning)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    if (failedToStart || process.error() == QProcess::FailedToStart) {
+#ifdef Q_OS_WIN
+        return ShellRunAndWait(program);
+#else
+        return false;
+#endif
+    }
+    return true;
+}
+
+} // namespace lumavo
