@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -68,6 +69,71 @@ void BlackWhiteRangeScalar(uint32_t* pixels, size_t count)
 {
     for (size_t i = 0; i < count; ++i)
         pixels[i] = BlackWhitePixel(pixels[i]);
+}
+
+// The purplish light-blue look: each pixel's luminance picks a colour on a
+// ramp from a lifted lavender shadow through a soft lavender blue to an almost
+// white highlight, and that colour is mixed with the pixel, whose own channels
+// are first lightened by a gentle curve. Every ramp stop has blue >= red >=
+// green, and ramp and curve rise with their input, so greys take a cool cast
+// while light and shade keep their order.
+struct LavenderStop {
+    int luminance;
+    int red;
+    int green;
+    int blue;
+};
+constexpr LavenderStop kLavenderRamp[] = {
+    { 0, 62, 58, 120 },
+    { 150, 200, 194, 248 },
+    { 255, 251, 250, 255 },
+};
+// Share of the ramp colour in the result, in 256ths (about 45 %).
+constexpr uint32_t kLavenderMix = 115;
+// Exponent of the lightening curve c' = 255 (c / 255)^k for the pixel's share.
+constexpr double kLavenderLift = 0.85;
+
+// Tables of the ramp colour times the mix (plus rounding) by luminance, and
+// of each lightened channel value times the rest, so a pixel costs six lookups.
+struct LavenderTables {
+    uint16_t ramp[3][256];
+    uint16_t kept[256];
+
+    LavenderTables()
+    {
+        for (int y = 0; y < 256; ++y) {
+            size_t stop = 1;
+            while (kLavenderRamp[stop].luminance < y)
+                ++stop;
+            const LavenderStop& low = kLavenderRamp[stop - 1];
+            const LavenderStop& high = kLavenderRamp[stop];
+            const int span = high.luminance - low.luminance;
+            const int along = y - low.luminance;
+            const auto at = [&](int from, int to) { return from + ((to - from) * along + span / 2) / span; };
+            ramp[0][y] = uint16_t(uint32_t(at(low.red, high.red)) * kLavenderMix + 128);
+            ramp[1][y] = uint16_t(uint32_t(at(low.green, high.green)) * kLavenderMix + 128);
+            ramp[2][y] = uint16_t(uint32_t(at(low.blue, high.blue)) * kLavenderMix + 128);
+            const auto lightened = uint32_t(std::lround(255.0 * std::pow(y / 255.0, kLavenderLift)));
+            kept[y] = uint16_t(lightened * (256 - kLavenderMix));
+        }
+    }
+};
+
+void PurplishLightBlueRange(uint32_t* pixels, size_t count)
+{
+    static const LavenderTables tables;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t pixel = pixels[i];
+        const uint32_t r = (pixel >> 16) & 0xFF;
+        const uint32_t g = (pixel >> 8) & 0xFF;
+        const uint32_t b = pixel & 0xFF;
+        // Rec. 601 weights in 256ths; they add up to 256, so white stays 255.
+        const uint32_t y = (r * 77 + g * 150 + b * 29 + 128) >> 8;
+        const uint32_t r1 = uint32_t(tables.kept[r] + tables.ramp[0][y]) >> 8;
+        const uint32_t g1 = uint32_t(tables.kept[g] + tables.ramp[1][y]) >> 8;
+        const uint32_t b1 = uint32_t(tables.kept[b] + tables.ramp[2][y]) >> 8;
+        pixels[i] = (pixel & 0xFF000000u) | r1 << 16 | g1 << 8 | b1;
+    }
 }
 
 #ifdef LUMAVO_TONE_AVX2
@@ -347,6 +413,11 @@ void BlackWhiteFilter(int32_t width, int32_t height, uint32_t* pixels)
 {
     static const RangeKernel kernel = PickBlackWhite();
     RunSplit(kernel, width, height, pixels);
+}
+
+void PurplishLightBlueFilter(int32_t width, int32_t height, uint32_t* pixels)
+{
+    RunSplit(PurplishLightBlueRange, width, height, pixels);
 }
 
 std::unique_ptr<PhotoImage> ApplyToneFilter(PhotoImage* photo, ToneKernel kernel)
