@@ -20,7 +20,10 @@ std::optional<uint32_t> SampleBackdropColor(const PhotoImage& picture, uint32_t 
 // A new 32-bit ARGB picture of the same size: pixels of the backdrop colour
 // become transparent, with a soft edge around the subject, and the
 // backdrop's colour cast (spill) is taken out of the subject's edges. The
-// picture itself is left alone. None when it has no pixels.
+// picture itself is left alone. None when it has no pixels. Existing
+// transparency is kept (the key only takes alpha away). A backdrop without
+// a hue (white, grey) is keyed by its distance to the colour instead, without
+// spill suppression.
 std::unique_ptr<PhotoImage> KeyOutBackdrop(const PhotoImage& picture, uint32_t backdropColor);
 
 } // namespace lumavo
