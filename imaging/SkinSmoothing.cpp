@@ -1,0 +1,517 @@
+#include "imaging/SkinSmoothing.h"
+
+#include "imaging/PixelAccess.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
+
+namespace lumavo {
+
+namespace {
+
+// The smoothing is a guided filter with each picture as its own guide,
+// computed at reduced resolution from exact block statistics and applied at
+// full resolution as out = A * in + B. Where the colours in a window vary
+// much less than kEdgeVariance (summed over the three channels) the window
+// is flattened; where they vary much more (an eye, a lip, a hairline) A
+// stays near 1 and the pixels are kept. A follows the square of the
+// variance rather than the variance itself: a steeper step between the two,
+// so skin flattens more and edges give way less.
+constexpr float kEdgeVariance = 3.0f * 15.0f * 15.0f;
+// Share of the smoothing blended in on sure skin: a little of the skin's own
+// texture stays, so faces do not look like plastic.
+constexpr float kStrength = 0.8f;
+// The filter window's radius is this share of the picture's long side, so
+// that a face is treated alike at any resolution.
+constexpr int32_t kRadiusDivisor = 240;
+constexpr int32_t kMinRadius = 2;
+// Window radius in reduced samples: enough to place the window finely, few
+// enough that the reduced planes stay small.
+constexpr int32_t kReducedRadius = 4;
+// Cap on the samples of each reduced plane (six are kept), so that memory
+// stays small beside the picture itself.
+constexpr int64_t kMaxReducedSamples = int64_t(1) << 20;
+// Block sums are kept in 32 bits: scale^2 * 3 * 255^2 must fit.
+constexpr int32_t kMaxScale = 64;
+
+// ---- threads -------------------------------------------------------------
+
+// Below this much work (in pixel visits) a second thread costs more than it saves.
+constexpr int64_t kWorkPerThread = int64_t(1) << 18;
+constexpr unsigned kMaxThreads = 8;
+
+// Runs body(begin, end) over [0, count) in chunks of `grain` items; whichever
+// thread is free takes the next chunk. Every item is independent, so any
+// split gives the same result.
+template <typename Body> void ParallelFor(int32_t count, int32_t grain, int64_t workPerItem, const Body& body)
+{
+    if (count <= 0)
+        return;
+    grain = std::max(1, grain);
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const int64_t chunks = (int64_t(count) + grain - 1) / grain;
+    const int64_t byWork = std::max<int64_t>(1, int64_t(count) * std::max<int64_t>(1, workPerItem) / kWorkPerThread);
+    const unsigned threads = unsigned(std::min<int64_t>({ int64_t(cores), int64_t(kMaxThreads), chunks, byWork }));
+    if (threads <= 1) {
+        body(0, count);
+        return;
+    }
+    std::atomic<int64_t> next { 0 };
+    const auto work = [&] {
+        for (;;) {
+            const int64_t begin = next.fetch_add(1, std::memory_order_relaxed) * grain;
+            if (begin >= count)
+                return;
+            body(int32_t(begin), int32_t(std::min<int64_t>(count, begin + grain)));
+        }
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(threads - 1);
+    for (unsigned helper = 1; helper < threads; ++helper) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had: the others share the work
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+// ---- reduced planes ------------------------------------------------------
+
+struct Layout {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t scale = 1; // full-size pixels per reduced sample along each side
+    int32_t lowWidth = 0;
+    int32_t lowHeight = 0;
+    int32_t radius = 1; // box radius in reduced samples
+};
+
+Layout PlanLayout(int32_t width, int32_t height)
+{
+    Layout layout;
+    layout.width = width;
+    layout.height = height;
+    const int32_t radius = std::max(kMinRadius, std::max(width, height) / kRadiusDivisor);
+    // At most about kMaxReducedSamples samples per plane, whatever the size.
+    const double pixels = double(width) * double(height);
+    const int32_t bySize = int32_t(std::ceil(std::sqrt(pixels / double(kMaxReducedSamples))));
+    layout.scale = std::clamp(std::max(radius / kReducedRadius, bySize), 1, kMaxScale);
+    layout.lowWidth = (width + layout.scale - 1) / layout.scale;
+    layout.lowHeight = (height + layout.scale - 1) / layout.scale;
+    layout.radius = std::max(1, (radius + layout.scale / 2) / layout.scale);
+    return layout;
+}
+
+using Plane = std::unique_ptr<float[]>;
+
+Plane NewPlane(size_t count)
+{
+    return Plane(new (std::nothrow) float[count]);
+}
+
+// Mean over a (2r+1)^2 window, clipped at the borders (the mean of the
+// samples inside), O(1) per sample. The plane is overwritten; `scratch` is
+// a plane of the same size.
+void BoxMean(float* plane, float* scratch, int32_t width, int32_t height, int32_t radius)
+{
+    // Columns first, running down a stripe of columns: rows stay contiguous.
+    constexpr int32_t kStripe = 512;
+    const int32_t stripes = (width + kStripe - 1) / kStripe;
+    ParallelFor(stripes, 1, int64_t(kStripe) * height, [&](int32_t first, int32_t last) {
+        std::vector<double> sums(kStripe);
+        for (int32_t stripe = first; stripe < last; ++stripe) {
+            const int32_t x0 = stripe * kStripe;
+            const int32_t n = std::min(kStripe, width - x0);
+            std::fill(sums.begin(), sums.begin() + n, 0.0);
+            for (int32_t y = 0; y <= std::min(radius, height - 1); ++y) {
+                const float* row = plane + size_t(y) * width + x0;
+                for (int32_t i = 0; i < n; ++i)
+                    sums[i] += row[i];
+            }
+            for (int32_t y = 0; y < height; ++y) {
+                const int32_t top = std::max(0, y - radius);
+                const int32_t bottom = std::min(height - 1, y + radius);
+                const double inverse = 1.0 / double(bottom - top + 1);
+                float* out = scratch + size_t(y) * width + x0;
+                for (int32_t i = 0; i < n; ++i)
+                    out[i] = float(sums[i] * inverse);
+                if (y + radius + 1 < height) {
+                    const float* entering = plane + size_t(y + radius + 1) * width + x0;
+                    for (int32_t i = 0; i < n; ++i)
+                        sums[i] += entering[i];
+                }
+                if (y - radius >= 0) {
+                    const float* leaving = plane + size_t(y - radius) * width + x0;
+                    for (int32_t i = 0; i < n; ++i)
+                        sums[i] -= leaving[i];
+                }
+            }
+        }
+    });
+    // Rows from prefix sums: one dependent addition per sample instead of two.
+    std::vector<float> inverse(static_cast<size_t>(width));
+    for (int32_t x = 0; x < width; ++x)
+        inverse[x] = 1.0f / float(std::min(width - 1, x + radius) - std::max(0, x - radius) + 1);
+    ParallelFor(height, 16, width, [&](int32_t first, int32_t last) {
+        std::vector<double> prefix(size_t(width) + 1);
+        for (int32_t y = first; y < last; ++y) {
+            const float* in = scratch + size_t(y) * width;
+            float* out = plane + size_t(y) * width;
+            double sum = 0.0;
+            prefix[0] = 0.0;
+            for (int32_t x = 0; x < width; ++x)
+                prefix[x + 1] = sum += in[x];
+            for (int32_t x = 0; x < width; ++x) {
+                const int32_t left = std::max(0, x - radius);
+                const int32_t right = std::min(width, x + radius + 1);
+                out[x] = float(prefix[right] - prefix[left]) * inverse[x];
+            }
+        }
+    });
+}
+
+// ---- skin colour ---------------------------------------------------------
+
+// 0 at `zero`, 1 at `one`, linear between (either order).
+inline float Ramp(float value, float zero, float one)
+{
+    return std::clamp((value - zero) / (one - zero), 0.0f, 1.0f);
+}
+
+// Skin of every complexion gathers in a small range of the chroma plane
+// (Cb, Cr of full-range BT.601 YCbCr); brightness hardly matters except that
+// very dark areas (hair, pupils, shadows) are left out.
+inline float SkinLikelihood(float r, float g, float b)
+{
+    const float y = 0.299f * r + 0.587f * g + 0.114f * b;
+    const float cb = 128.0f - 0.168736f * r - 0.331264f * g + 0.5f * b;
+    const float cr = 128.0f + 0.5f * r - 0.418688f * g - 0.081312f * b;
+    const float chroma = std::min(
+        { Ramp(cb, 72.0f, 82.0f), Ramp(cb, 134.0f, 126.0f), Ramp(cr, 130.0f, 138.0f), Ramp(cr, 182.0f, 170.0f) });
+    return chroma * Ramp(y, 45.0f, 85.0f);
+}
+
+// ---- full-size passes ----------------------------------------------------
+
+// Copies the picture into `pixels` as straight ARGB and gathers, per block
+// of scale x scale pixels, the means of red, green, blue and of the sum of
+// their squares.
+bool Gather(const QImage& image, const Layout& layout, uint32_t* pixels, float* meanR, float* meanG, float* meanB,
+    float* meanSquares)
+{
+    const int32_t width = layout.width;
+    const int32_t scale = layout.scale;
+    const QImage::Format format = image.format();
+    std::atomic<bool> failed { false };
+    ParallelFor(layout.lowHeight, 8, int64_t(width) * scale, [&](int32_t first, int32_t last) {
+        const int32_t firstRow = first * scale;
+        const int32_t endRow = std::min(layout.height, last * scale);
+        // Other formats convert this chunk's band only: no second full-size copy.
+        QImage band;
+        if (format != QImage::Format_ARGB32 && format != QImage::Format_RGB32) {
+            band = image.copy(0, firstRow, width, endRow - firstRow).convertToFormat(QImage::Format_ARGB32);
+            if (band.isNull()) {
+                failed = true;
+                return;
+            }
+        }
+        std::vector<uint32_t> sums(size_t(layout.lowWidth) * 4);
+        for (int32_t low = first; low < last; ++low) {
+            std::fill(sums.begin(), sums.end(), 0u);
+            const int32_t top = low * scale;
+            const int32_t bottom = std::min(layout.height, top + scale);
+            for (int32_t y = top; y < bottom; ++y) {
+                uint32_t* target = pixels + size_t(y) * width;
+                if (format == QImage::Format_ARGB32) {
+                    std::memcpy(target, image.constScanLine(y), size_t(width) * 4);
+                } else if (format == QImage::Format_RGB32) {
+                    // The fourth byte of an RGB32 pixel is padding and may hold anything.
+                    const auto* source = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
+                    for (int32_t x = 0; x < width; ++x)
+                        target[x] = source[x] | 0xFF000000u;
+                } else {
+                    std::memcpy(target, band.constScanLine(y - firstRow), size_t(width) * 4);
+                }
+                uint32_t* sum = sums.data();
+                for (int32_t x0 = 0; x0 < width; x0 += scale, sum += 4) {
+                    const int32_t x1 = std::min(width, x0 + scale);
+                    uint32_t red = 0, green = 0, blue = 0, squares = 0;
+                    for (int32_t x = x0; x < x1; ++x) {
+                        const uint32_t p = target[x];
+                        const uint32_t r = (p >> 16) & 0xFF;
+                        const uint32_t g = (p >> 8) & 0xFF;
+                        const uint32_t b = p & 0xFF;
+                        red += r;
+                        green += g;
+                        blue += b;
+                        squares += r * r + g * g + b * b;
+                    }
+                    sum[0] += red;
+                    sum[1] += green;
+                    sum[2] += blue;
+                    sum[3] += squares;
+                }
+            }
+            const size_t row = size_t(low) * layout.lowWidth;
+            for (int32_t i = 0; i < layout.lowWidth; ++i) {
+                const int32_t blockWidth = std::min(scale, width - i * scale);
+                const float inverse = 1.0f / float(blockWidth * (bottom - top));
+                const uint32_t* sum = sums.data() + size_t(i) * 4;
+                meanR[row + i] = float(sum[0]) * inverse;
+                meanG[row + i] = float(sum[1]) * inverse;
+                meanB[row + i] = float(sum[2]) * inverse;
+                meanSquares[row + i] = float(sum[3]) * inverse;
+            }
+        }
+    });
+    return !failed;
+}
+
+// Where full-size position `index` falls between reduced samples: the lower
+// sample and the weight of the next one. Sample i's centre is at (i + 0.5) *
+// scale - 0.5; outside the first and last centres the nearest one holds.
+struct Tap {
+    int32_t index;
+    float weight;
+};
+
+inline Tap TapAt(int32_t index, int32_t scale, int32_t count)
+{
+    const float position = (float(index) + 0.5f) / float(scale) - 0.5f;
+    if (position <= 0.0f)
+        return { 0, 0.0f };
+    const int32_t lower = int32_t(position);
+    if (lower >= count - 1)
+        return { count - 1, 0.0f };
+    return { lower, position - float(lower) };
+}
+
+inline uint32_t Channel(float value)
+{
+    return uint32_t(std::min(std::max(value + 0.5f, 0.0f), 255.0f));
+}
+
+// One row of interpolated coefficients, one array each for A and the three
+// B, every array one sample longer than the reduced row (the last sample
+// repeated) so that the upper tap never runs off the end.
+struct CoefficientRow {
+    const float* plane[4];
+};
+
+// out = A * in + B per channel for pixels [begin, end) of a row.
+void ApplyRangeScalar(
+    const CoefficientRow& row, const int32_t* index, const float* weight, uint32_t* line, int32_t begin, int32_t end)
+{
+    const float* const A = row.plane[0];
+    const float* const Br = row.plane[1];
+    const float* const Bg = row.plane[2];
+    const float* const Bb = row.plane[3];
+    for (int32_t x = begin; x < end; ++x) {
+        const int32_t i = index[x];
+        const float w = weight[x];
+        const float a = A[i] + w * (A[i + 1] - A[i]);
+        const float br = Br[i] + w * (Br[i + 1] - Br[i]);
+        const float bg = Bg[i] + w * (Bg[i + 1] - Bg[i]);
+        const float bb = Bb[i] + w * (Bb[i + 1] - Bb[i]);
+        const uint32_t p = line[x];
+        const float r = float((p >> 16) & 0xFF);
+        const float g = float((p >> 8) & 0xFF);
+        const float b = float(p & 0xFF);
+        line[x] = (p & 0xFF000000u) | Channel(a * r + br) << 16 | Channel(a * g + bg) << 8 | Channel(a * b + bb);
+    }
+}
+
+using ApplyRange = void (*)(const CoefficientRow&, const int32_t*, const float*, uint32_t*, int32_t, int32_t);
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+
+#define LUMAVO_SKIN_AVX2 __attribute__((target("avx2,fma")))
+
+LUMAVO_SKIN_AVX2 inline __m256 LerpTaps(const float* plane, __m256i index, __m256 weight)
+{
+    const __m256 c0 = _mm256_i32gather_ps(plane, index, 4);
+    const __m256 c1 = _mm256_i32gather_ps(plane + 1, index, 4);
+    return _mm256_fmadd_ps(weight, _mm256_sub_ps(c1, c0), c0);
+}
+
+// a * value + b, rounded and clamped as Channel() does.
+LUMAVO_SKIN_AVX2 inline __m256i ChannelAvx2(__m256 a, __m256 value, __m256 b)
+{
+    const __m256 v = _mm256_add_ps(_mm256_fmadd_ps(a, value, b), _mm256_set1_ps(0.5f));
+    return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), _mm256_set1_ps(255.0f)));
+}
+
+// Eight pixels at a time; the taps come by gathers. Fused multiply-adds
+// round once where the scalar code rounds twice, so the two paths may
+// differ by one level where a value lands right next to a half.
+LUMAVO_SKIN_AVX2 void ApplyRangeAvx2(
+    const CoefficientRow& row, const int32_t* index, const float* weight, uint32_t* line, int32_t begin, int32_t end)
+{
+    const __m256i lowByte = _mm256_set1_epi32(0xFF);
+    const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
+    int32_t x = begin;
+    for (; x + 8 <= end; x += 8) {
+        const __m256i i = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + x));
+        const __m256 w = _mm256_loadu_ps(weight + x);
+        const __m256 a = LerpTaps(row.plane[0], i, w);
+        const __m256 br = LerpTaps(row.plane[1], i, w);
+        const __m256 bg = LerpTaps(row.plane[2], i, w);
+        const __m256 bb = LerpTaps(row.plane[3], i, w);
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + x));
+        const __m256 r = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 16), lowByte));
+        const __m256 g = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8), lowByte));
+        const __m256 b = _mm256_cvtepi32_ps(_mm256_and_si256(p, lowByte));
+        const __m256i out = _mm256_or_si256(
+            _mm256_or_si256(_mm256_and_si256(p, alphaMask), _mm256_slli_epi32(ChannelAvx2(a, r, br), 16)),
+            _mm256_or_si256(_mm256_slli_epi32(ChannelAvx2(a, g, bg), 8), ChannelAvx2(a, b, bb)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + x), out);
+    }
+    ApplyRangeScalar(row, index, weight, line, x, end);
+}
+
+ApplyRange PickApply()
+{
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        return ApplyRangeAvx2;
+    return ApplyRangeScalar;
+}
+
+#else
+
+ApplyRange PickApply()
+{
+    return ApplyRangeScalar;
+}
+
+#endif
+
+// out = A * in + B per channel, with A and B (planes: A, B red, B green,
+// B blue) interpolated bilinearly from the reduced planes.
+void Apply(const Layout& layout, const float* const planes[4], uint32_t* pixels)
+{
+    static const ApplyRange applyRange = PickApply();
+    const int32_t width = layout.width;
+    const int32_t lowWidth = layout.lowWidth;
+    std::vector<int32_t> index(static_cast<size_t>(width));
+    std::vector<float> weight(static_cast<size_t>(width));
+    for (int32_t x = 0; x < width; ++x) {
+        const Tap tap = TapAt(x, layout.scale, lowWidth);
+        index[x] = tap.index;
+        weight[x] = tap.weight;
+    }
+    ParallelFor(layout.height, 32, width, [&](int32_t first, int32_t last) {
+        const size_t stride = size_t(lowWidth) + 1;
+        std::vector<float> buffer(stride * 4);
+        CoefficientRow row;
+        for (int32_t k = 0; k < 4; ++k)
+            row.plane[k] = buffer.data() + stride * k;
+        for (int32_t y = first; y < last; ++y) {
+            const Tap tap = TapAt(y, layout.scale, layout.lowHeight);
+            const size_t upper = size_t(tap.index) * lowWidth;
+            const size_t lower = size_t(std::min(tap.index + 1, layout.lowHeight - 1)) * lowWidth;
+            for (int32_t k = 0; k < 4; ++k) {
+                const float* above = planes[k] + upper;
+                const float* below = planes[k] + lower;
+                float* out = buffer.data() + stride * k;
+                for (int32_t i = 0; i < lowWidth; ++i)
+                    out[i] = above[i] + tap.weight * (below[i] - above[i]);
+                out[lowWidth] = out[lowWidth - 1];
+            }
+            applyRange(row, index.data(), weight.data(), pixels + size_t(y) * width, 0, width);
+        }
+    });
+}
+
+} // namespace
+
+float SkinLikelihood(uint32_t colour)
+{
+    return SkinLikelihood(float((colour >> 16) & 0xFF), float((colour >> 8) & 0xFF), float(colour & 0xFF));
+}
+
+std::unique_ptr<PhotoImage> SmoothSkin(const PhotoImage& picture)
+{
+    const int64_t width = picture.Width();
+    const int64_t height = picture.Height();
+    if (picture.IsNull() || width <= 0 || height <= 0 || uint64_t(width * height) * 4u > kMaxPictureBytes)
+        return nullptr;
+    const Layout layout = PlanLayout(int32_t(width), int32_t(height));
+    const size_t lowCount = size_t(layout.lowWidth) * size_t(layout.lowHeight);
+
+    PixelArray pixels(new (std::nothrow) uint32_t[size_t(width * height)]);
+    Plane meanR = NewPlane(lowCount);
+    Plane meanG = NewPlane(lowCount);
+    Plane meanB = NewPlane(lowCount);
+    Plane meanSquares = NewPlane(lowCount);
+    Plane mask = NewPlane(lowCount);
+    Plane scratch = NewPlane(lowCount);
+    if (!pixels || !meanR || !meanG || !meanB || !meanSquares || !mask || !scratch)
+        return PhotoImage::Adopt(QImage(), OutOfMemory);
+    if (!Gather(picture.image(), layout, pixels.get(), meanR.get(), meanG.get(), meanB.get(), meanSquares.get()))
+        return PhotoImage::Adopt(QImage(), OutOfMemory);
+
+    const int32_t lowWidth = layout.lowWidth;
+    const int32_t lowHeight = layout.lowHeight;
+    const int32_t radius = layout.radius;
+    const auto eachSample = [&](const auto& step) {
+        ParallelFor(int32_t(lowHeight), 16, lowWidth, [&](int32_t first, int32_t last) {
+            for (size_t i = size_t(first) * lowWidth; i < size_t(last) * lowWidth; ++i)
+                step(i);
+        });
+    };
+
+    // The skin mask comes from the block colours and is smoothed so that it
+    // has no hard seams.
+    eachSample([&](size_t i) { mask[i] = SkinLikelihood(meanR[i], meanG[i], meanB[i]); });
+    BoxMean(mask.get(), scratch.get(), lowWidth, lowHeight, radius);
+
+    // Guided filter, first step: per window, the share of each pixel to keep
+    // (a) and the flat part (b = mean * (1 - a)); a goes into meanSquares.
+    for (float* plane : { meanR.get(), meanG.get(), meanB.get(), meanSquares.get() })
+        BoxMean(plane, scratch.get(), lowWidth, lowHeight, radius);
+    eachSample([&](size_t i) {
+        const float r = meanR[i], g = meanG[i], b = meanB[i];
+        const float variance = std::max(0.0f, meanSquares[i] - (r * r + g * g + b * b));
+        const float t = variance * (1.0f / kEdgeVariance);
+        const float a = t * t / (1.0f + t * t);
+        meanSquares[i] = a;
+        meanR[i] = r * (1.0f - a);
+        meanG[i] = g * (1.0f - a);
+        meanB[i] = b * (1.0f - a);
+    });
+    // Second step: every pixel lies in many windows; their coefficients are
+    // averaged. Then the mask and strength blend the result with the original.
+    for (float* plane : { meanR.get(), meanG.get(), meanB.get(), meanSquares.get() })
+        BoxMean(plane, scratch.get(), lowWidth, lowHeight, radius);
+    eachSample([&](size_t i) {
+        const float weight = kStrength * mask[i];
+        meanSquares[i] = 1.0f + weight * (meanSquares[i] - 1.0f);
+        meanR[i] *= weight;
+        meanG[i] *= weight;
+        meanB[i] *= weight;
+    });
+    scratch.reset();
+    mask.reset();
+
+    const float* const planes[4] = { meanSquares.get(), meanR.get(), meanG.get(), meanB.get() };
+    Apply(layout, planes, pixels.get());
+    auto result = ImageFromPixels(int32_t(width), int32_t(height), std::move(pixels));
+    result->SetResolution(picture.HorizontalResolution(), picture.VerticalResolution());
+    return result;
+}
+
+} // namespace lumavo
