@@ -137,10 +137,12 @@ TEST(PhotoEditHandoffTest, PhotoEditorRoundTripThroughTheExchangeFile)
         // Registered as a quoted program with "%1": the path with its blank
         // arrives as one argument.
         world.SetRegistry(kEditorKey + QStringLiteral("@=\"\\\"%1\\\" \\\"%2\\\"\"\n").arg(editor, "%1"));
-        test::StrayModalGuard guard(&edit);
-        edit.OnCommand(1064);
-        ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(marker); }));
-        EXPECT_FALSE(guard.opened);
+        {
+            test::StrayModalGuard guard(&edit);
+            edit.OnCommand(1064);
+            ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(marker); }));
+            EXPECT_FALSE(guard.opened);
+        }
         const QStringList arguments = QString::fromUtf8(test::ReadFile(marker)).split(u'\n', Qt::SkipEmptyParts);
         EXPECT_EQ(arguments, QStringList({ "1", QDir::toNativeSeparators(world.ExchangeFile()) }));
         QImageReader sent(received);
