@@ -46,6 +46,25 @@ void RemoveNonFile(const QString& path)
 #endif
 }
 
+#ifdef Q_OS_UNIX
+// Whoever may rename entries in the folder's parent can swap the folder for
+// one of theirs between our check and the write ($TMPDIR may point anywhere).
+// Only root and the user may own the parent, and others may write it only
+// when it is sticky, as /tmp is. A group write bit for the user's own
+// group (one group per user, umask 002) lets no one else in.
+bool ParentKeepsFolder(const QString& path)
+{
+    struct stat parent { };
+    if (stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &parent) != 0)
+        return false;
+    if (parent.st_uid != 0 && parent.st_uid != getuid())
+        return false;
+    const bool othersWrite
+        = (parent.st_mode & S_IWOTH) != 0 || ((parent.st_mode & S_IWGRP) != 0 && parent.st_gid != getgid());
+    return !othersWrite || (parent.st_mode & S_ISVTX) != 0;
+}
+#endif
+
 } // namespace
 
 bool EnsurePrivateFolder(const QString& path)
@@ -74,7 +93,7 @@ bool EnsurePrivateFolder(const QString& path)
     if (ok && (info.st_mode & 07777) != 0700)
         ok = fchmod(fd, 0700) == 0;
     close(fd);
-    return ok;
+    return ok && ParentKeepsFolder(path);
 #else
     const QFileInfo info(path);
     if (info.isSymLink() || info.isJunction())

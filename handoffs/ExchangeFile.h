@@ -26,7 +26,9 @@ QString ExchangeFilePath();
 
 // Makes the folder if needed and checks that only the user can write it: a
 // real folder (not a link), owned by the user, no write access for others
-// (its mode is tightened when it is the user's own). False otherwise.
+// (its mode is tightened when it is the user's own), in a parent owned by
+// root or the user that others can write only when it is sticky (so no one
+// else can swap the folder). False otherwise.
 bool EnsurePrivateFolder(const QString& path);
 
 // Writes a copy of the whole picture, converted to 24-bit RGB, as the

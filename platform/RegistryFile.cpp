@@ -39,13 +39,17 @@ QString NormalKeyPath(const QString& path)
     return parts.join(u'\\');
 }
 
-// Text from the file's bytes: UTF-16LE when it starts with that byte-order
-// mark (as the registry editor exports), otherwise UTF-8 (a mark is skipped),
+// Text from the file's bytes: UTF-16 when it starts with a byte-order mark
+// (little-endian as the registry editor exports), otherwise UTF-8 (a mark is skipped),
 // falling back to the legacy code page for older exports.
 QString DecodeRegistryText(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xFF\xFE")) {
         QStringDecoder decoder(QStringDecoder::Utf16LE);
+        return decoder(QByteArrayView(bytes).sliced(2));
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder decoder(QStringDecoder::Utf16BE);
         return decoder(QByteArrayView(bytes).sliced(2));
     }
     if (bytes.startsWith("\xEF\xBB\xBF"))

@@ -22,9 +22,17 @@ class OpenKey {
 public:
     OpenKey(RegistryHive hive, const QString& keyPath)
     {
+        // 32-bit installers register under the 32-bit view of HKLM\SOFTWARE
+        // (WOW6432Node), which a 64-bit process does not see by default; the
+        // process's own view answers first, then the 32-bit and 64-bit ones.
         const std::wstring path = keyPath.toStdWString();
-        if (RegOpenKeyExW(HiveHandle(hive), path.c_str(), 0, KEY_READ, &m_key) != ERROR_SUCCESS)
-            m_key = nullptr;
+        for (const REGSAM view : { REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY) }) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HiveHandle(hive), path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
+                m_key = key;
+                return;
+            }
+        }
     }
     ~OpenKey()
     {

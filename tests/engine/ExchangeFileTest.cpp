@@ -80,6 +80,15 @@ TEST(ExchangeFileTest, PrivateFolderIsOursAlone)
     EXPECT_FALSE(EnsurePrivateFolder(file));
 
     EXPECT_FALSE(EnsurePrivateFolder(QString()));
+
+    // In a parent others may write, the folder could be swapped under us,
+    // unless the parent is sticky as /tmp is.
+    const QString shared = box.File("shared");
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 0777), 0);
+    EXPECT_FALSE(EnsurePrivateFolder(shared + QStringLiteral("/lumavo-x")));
+    ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    EXPECT_TRUE(EnsurePrivateFolder(shared + QStringLiteral("/lumavo-x")));
 }
 
 // Sets an environment variable for one test and restores it after.
@@ -126,6 +135,14 @@ TEST(ExchangeFileTest, StandardFolderIsPrivateWithCacheFallback)
     ASSERT_TRUE(QFile::link(box.File("elsewhere"), own));
     EXPECT_EQ(ExchangeFolder(), box.File("cache/lumavo/"));
     EXPECT_EQ(ModeOf(box.File("cache/lumavo")) & 07777, mode_t(0700));
+
+    // $TMPDIR at a folder anyone may write (not sticky): not used, even
+    // where our own private folder already stands in it.
+    ASSERT_TRUE(QDir().mkdir(box.File("open-tmp")));
+    ASSERT_TRUE(EnsurePrivateFolder(box.File("open-tmp/lumavo-") + QString::number(getuid())));
+    ASSERT_EQ(chmod(QFile::encodeName(box.File("open-tmp")).constData(), 0777), 0);
+    EnvironmentOverride openTemp("TMPDIR", box.File("open-tmp"));
+    EXPECT_EQ(ExchangeFolder(), box.File("cache/lumavo/"));
 }
 #endif
 

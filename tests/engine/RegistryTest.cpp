@@ -85,6 +85,10 @@ TEST(RegistryFileTest, ReadsUtf16ExportsAndExpandableText)
     const RegistryFile file = RegistryFile::Parse(bytes);
     EXPECT_EQ(file.Value(kKeyingKey, QStringLiteral("Pathname")), QStringLiteral("D:\\抠像"));
     EXPECT_EQ(file.Value(kKeyingKey, QStringLiteral("Exp")), QStringLiteral("%A%"));
+    // The same in big-endian order, with its own mark.
+    QStringEncoder bigEndian(QStringEncoder::Utf16BE);
+    const RegistryFile big = RegistryFile::Parse(QByteArray("\xFE\xFF", 2) + QByteArray(bigEndian(text)));
+    EXPECT_EQ(big.Value(kKeyingKey, QStringLiteral("Pathname")), QStringLiteral("D:\\抠像"));
 
     Sandbox box;
     EXPECT_FALSE(RegistryFile::Load(box.File("absent.reg")).HasKey(kKeyingKey));
