@@ -168,7 +168,9 @@ void KeyRowNeutral(const KeyParameters& key, const uint32_t* source, uint32_t* t
     KeyRowNeutralBody(key, source, target, width, opaque);
 }
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+// Not with clang-cl: it accepts __builtin_cpu_supports but does not link the
+// runtime that answers it, so the program would not link.
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER)
 // The same loops compiled for eight floats at a time, where the processor has them.
 __attribute__((target("avx2,fma"))) void KeyRowChromaticAvx2(
     const KeyParameters& key, const uint32_t* source, uint32_t* target, int width, bool opaque)

@@ -11,7 +11,9 @@
 #include <thread>
 #include <vector>
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+// Not with clang-cl: it accepts __builtin_cpu_supports but does not link the
+// runtime that answers it, so the program would not link.
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER)
 #include <immintrin.h>
 #endif
 
@@ -337,7 +339,7 @@ void ApplyRangeScalar(
 
 using ApplyRange = void (*)(const CoefficientRow&, const int32_t*, const float*, uint32_t*, int32_t, int32_t);
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER)
 
 #define LUMAVO_SKIN_AVX2 __attribute__((target("avx2,fma")))
 

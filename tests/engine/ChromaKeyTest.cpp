@@ -311,6 +311,19 @@ TEST(ChromaKey, RespectsExistingAlphaAndOtherFormats)
     EXPECT_LE(formats.maxChannelDelta, 20);
     EXPECT_LE(formats.meanChannelDelta, 0.5);
 
+    // The fourth byte of a 24-bit picture held as RGB32 is padding: what it
+    // holds must not pass for alpha.
+    QImage padded = studio.photo.copy();
+    for (int y = 0; y < kHeight; ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(padded.scanLine(y));
+        for (int x = 0; x < kWidth; ++x)
+            line[x] &= x % 2 ? 0x00FFFFFFu : 0x7FFFFFFFu;
+    }
+    const auto fromPadded = KeyOutBackdrop(*PhotoImage::Adopt(padded), backdrop);
+    const auto fromClean = KeyOutBackdrop(*PhotoImage::Adopt(studio.photo), backdrop);
+    ASSERT_TRUE(fromPadded && fromClean);
+    EXPECT_EQ(fromPadded->image(), fromClean->image());
+
     // A white or grey backdrop has no hue to key on: its colour is keyed by
     // distance instead, without touching the subject's colours.
     QImage grey(200, 160, QImage::Format_RGB32);
