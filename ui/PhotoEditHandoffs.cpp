@@ -38,12 +38,15 @@ void CPhotoEditDlg::OpenInPhotoshop()
         return;
     }
     QString path;
+    Status written = Ok;
     {
         const BusyCursor busy;
-        if (WriteExchangeFile(*m_current, &path) != Ok) {
-            ShowMessage(kUnexpectedError);
-            return;
-        }
+        written = WriteExchangeFile(*m_current, &path);
+    }
+    // The message comes with the ordinary cursor, not the busy one.
+    if (written != Ok) {
+        ShowMessage(kUnexpectedError);
+        return;
     }
     const ProgramCall call = CommandForFile(*command, QDir::toNativeSeparators(path));
     if (!StartProgram(call.program, call.arguments))
@@ -78,12 +81,14 @@ void CPhotoEditDlg::LaunchToneTool()
     if (!m_current)
         return;
     QString path;
+    Status written = Ok;
     {
         const BusyCursor busy;
-        if (WriteExchangeFile(*m_current, &path) != Ok) {
-            ShowMessage(kUnexpectedError);
-            return;
-        }
+        written = WriteExchangeFile(*m_current, &path);
+    }
+    if (written != Ok) {
+        ShowMessage(kUnexpectedError);
+        return;
     }
     const QString tool = ToneToolPath();
     if (!StartProgram(tool, { QDir::toNativeSeparators(path) }))

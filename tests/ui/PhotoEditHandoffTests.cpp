@@ -170,6 +170,12 @@ TEST(PhotoEditHandoffTest, PhotoEditorRoundTripThroughTheExchangeFile)
         ASSERT_TRUE(test::WriteFile(world.ExchangeFile(), "not a picture"));
         EXPECT_EQ(Command(edit, 1065), QStringLiteral("发生不可预期的错误!"));
         EXPECT_EQ(edit.CurrentPicture(), given);
+
+        // An exchange file that cannot be written: told (with the ordinary cursor).
+        ASSERT_TRUE(test::WriteFile(world.sandbox.File("blocker"), "not a folder"));
+        SetExchangeFolderForTesting(world.sandbox.File("blocker") + "/inside/");
+        EXPECT_EQ(Command(edit, 1064), QStringLiteral("发生不可预期的错误!"));
+        EXPECT_EQ(edit.CurrentPicture(), given);
         edit.OnCommand(1);
     });
 }
@@ -219,6 +225,15 @@ TEST(PhotoEditHandoffTest, ToneToolRunsOnEachClickAndReloadBringsItsResult)
         edit.OnCommand(1065);
         ASSERT_NE(edit.CurrentPicture(), nullptr);
         EXPECT_EQ(edit.CurrentPicture()->image().convertToFormat(QImage::Format_RGB32), Opaque(expected));
+
+        // The exchange file cannot be written: told, and the pick stays armed.
+        ASSERT_TRUE(test::WriteFile(world.sandbox.File("blocker"), "not a folder"));
+        SetExchangeFolderForTesting(world.sandbox.File("blocker") + "/inside/");
+        QString told;
+        test::AnswerNextMessage(&told);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->DisplayRect().center());
+        EXPECT_EQ(told, QStringLiteral("发生不可预期的错误!"));
+        EXPECT_EQ(CPhotoCanvas::PickMode(), kPickToneTool);
         edit.OnCommand(1);
     });
 }

@@ -71,6 +71,8 @@ void AnswerNextMessage(QString* text, QMessageBox::StandardButton answer)
         [text, answer](QWidget* modal) {
             auto* box = static_cast<QMessageBox*>(modal);
             *text = box->text();
+            // A message shown while the busy cursor is still up looks as if it could not be answered.
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "busy cursor over: " << text->toStdString();
             QAbstractButton* button = box->button(answer);
             if (!button) {
                 ADD_FAILURE() << "the message box has no such button: " << text->toStdString();

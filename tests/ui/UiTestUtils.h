@@ -25,7 +25,8 @@ private:
     QTimer m_timer;
 };
 
-// Answers the next message box with `answer` and keeps its text in *text.
+// Answers the next message box with `answer` and keeps its text in *text;
+// a busy cursor still showing over it is a failure.
 void AnswerNextMessage(QString* text, QMessageBox::StandardButton answer = QMessageBox::Ok);
 
 } // namespace lumavo::test
