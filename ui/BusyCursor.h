@@ -14,4 +14,12 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// Runs work under the busy cursor and returns its result; the cursor is back
+// before the caller shows anything (a message, the new picture).
+template <typename Work> auto WhileBusy(Work work)
+{
+    const BusyCursor busy;
+    return work();
+}
+
 } // namespace lumavo

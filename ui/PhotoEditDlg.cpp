@@ -185,8 +185,7 @@ void CPhotoEditDlg::OnToneStyle(ToneKernel kernel)
 {
     if (!m_current)
         return;
-    const BusyCursor busy;
-    ReplaceCurrent(ApplyToneFilter(m_current, kernel));
+    ReplaceCurrent(WhileBusy([&] { return ApplyToneFilter(m_current, kernel); }));
 }
 
 void CPhotoEditDlg::OnWhiteSpot(uint32_t x, uint32_t y)
@@ -234,8 +233,7 @@ void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
     if (!backdrop)
         return;
     m_backdropPickArmed = false;
-    const BusyCursor busy;
-    ReplaceCurrent(KeyOutBackdrop(*m_current, *backdrop));
+    ReplaceCurrent(WhileBusy([&] { return KeyOutBackdrop(*m_current, *backdrop); }));
     ShowPickHint();
 }
 
@@ -243,14 +241,18 @@ void CPhotoEditDlg::OnSmoothSkin()
 {
     if (!m_current)
         return;
-    const BusyCursor busy;
-    ReplaceCurrent(SmoothSkin(*m_current));
+    ReplaceCurrent(WhileBusy([&] { return SmoothSkin(*m_current); }));
 }
 
 void CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture)
 {
     if (!picture)
         return;
+    // A picture that could not be made (no memory for it) replaces nothing.
+    if (picture->IsNull()) {
+        ShowMessage(QStringLiteral("内存不足，无法完成处理"));
+        return;
+    }
     // Assigning releases the previous made picture; the initial one is kept apart.
     m_made = std::move(picture);
     m_current = m_made.get();

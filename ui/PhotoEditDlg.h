@@ -79,6 +79,9 @@ private:
     void ReplaceCurrent(std::unique_ptr<PhotoImage> picture);
     void Redisplay();
     void ShowPickHint();
+    // Writes the current picture as the exchange file; its path, or empty
+    // (after the message) when it cannot be written.
+    QString HandOverCurrentPicture();
     void ShowMessage(const QString& text);
     void ReportStartFailure(const QString& program);
 

@@ -22,6 +22,16 @@ const QString kUnexpectedError = QStringLiteral("发生不可预期的错误!");
 
 } // namespace
 
+QString CPhotoEditDlg::HandOverCurrentPicture()
+{
+    QString path;
+    if (WhileBusy([&] { return WriteExchangeFile(*m_current, &path); }) != Ok) {
+        ShowMessage(kUnexpectedError);
+        return QString();
+    }
+    return path;
+}
+
 void CPhotoEditDlg::OpenInPhotoshop()
 {
     if (!m_current)
@@ -37,17 +47,9 @@ void CPhotoEditDlg::OpenInPhotoshop()
         ShowMessage(QStringLiteral("错误：无法获得Adobe Photoshop正确安装位置!"));
         return;
     }
-    QString path;
-    Status written = Ok;
-    {
-        const BusyCursor busy;
-        written = WriteExchangeFile(*m_current, &path);
-    }
-    // The message comes with the ordinary cursor, not the busy one.
-    if (written != Ok) {
-        ShowMessage(kUnexpectedError);
+    const QString path = HandOverCurrentPicture();
+    if (path.isEmpty())
         return;
-    }
     const ProgramCall call = CommandForFile(*command, QDir::toNativeSeparators(path));
     if (!StartProgram(call.program, call.arguments))
         ReportStartFailure(call.program);
@@ -55,11 +57,7 @@ void CPhotoEditDlg::OpenInPhotoshop()
 
 void CPhotoEditDlg::ReloadExchangeFile()
 {
-    std::unique_ptr<PhotoImage> reloaded;
-    {
-        const BusyCursor busy;
-        reloaded = lumavo::ReadExchangeFile(float(logicalDpiX()));
-    }
+    std::unique_ptr<PhotoImage> reloaded = WhileBusy([this] { return lumavo::ReadExchangeFile(float(logicalDpiX())); });
     if (!reloaded) {
         ShowMessage(kUnexpectedError);
         return;
@@ -80,16 +78,9 @@ void CPhotoEditDlg::LaunchToneTool()
 {
     if (!m_current)
         return;
-    QString path;
-    Status written = Ok;
-    {
-        const BusyCursor busy;
-        written = WriteExchangeFile(*m_current, &path);
-    }
-    if (written != Ok) {
-        ShowMessage(kUnexpectedError);
+    const QString path = HandOverCurrentPicture();
+    if (path.isEmpty())
         return;
-    }
     const QString tool = ToneToolPath();
     if (!StartProgram(tool, { QDir::toNativeSeparators(path) }))
         ReportStartFailure(tool);

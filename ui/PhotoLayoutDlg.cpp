@@ -5,8 +5,8 @@
 #include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
-#include "ui/PhotoEditDlg.h"
 #include "ui/PhotoCanvas.h"
+#include "ui/PhotoEditDlg.h"
 #include "ui/StartFolders.h"
 #include "ui/WorkingWindow.h"
 
