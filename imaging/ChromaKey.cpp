@@ -1,11 +1,10 @@
 #include "imaging/ChromaKey.h"
 
+#include "imaging/ParallelFor.h"
+
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace lumavo {
@@ -197,42 +196,14 @@ RowKernel PickKernel(bool chromatic)
 }
 #endif
 
-// Below this many pixels a second thread costs more than it saves.
-constexpr int64_t kPixelsPerThread = int64_t(1) << 19;
-constexpr unsigned kMaxThreads = 8;
-constexpr int kRowsPerBlock = 32;
-
 // Runs rowWork(y) for every row, whichever thread is free taking the next
 // block of rows.
 template <typename RowWork> void ForEachRow(int width, int height, const RowWork& rowWork)
 {
-    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const int64_t count = int64_t(width) * height;
-    const unsigned threads = unsigned(
-        std::min<int64_t>({ int64_t(cores), int64_t(kMaxThreads), std::max<int64_t>(1, count / kPixelsPerThread) }));
-    std::atomic<int> nextBlock { 0 };
-    const auto work = [&] {
-        for (;;) {
-            const int64_t begin = int64_t(nextBlock.fetch_add(1, std::memory_order_relaxed)) * kRowsPerBlock;
-            if (begin >= height)
-                return;
-            const int end = int(std::min<int64_t>(begin + kRowsPerBlock, height));
-            for (int y = int(begin); y < end; ++y)
-                rowWork(y);
-        }
-    };
-    std::vector<std::thread> helpers;
-    helpers.reserve(threads - 1);
-    for (unsigned helper = 1; helper < threads; ++helper) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // no more threads to be had: the others share the work
-        }
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    ParallelFor(height, 32, width, [&](int64_t first, int64_t last) {
+        for (int64_t y = first; y < last; ++y)
+            rowWork(int(y));
+    });
 }
 
 uint8_t Median(std::vector<uint8_t>& values)

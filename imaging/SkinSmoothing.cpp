@@ -1,5 +1,6 @@
 #include "imaging/SkinSmoothing.h"
 
+#include "imaging/ParallelFor.h"
 #include "imaging/PixelAccess.h"
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 // Not with clang-cl: it accepts __builtin_cpu_supports but does not link the
@@ -45,51 +44,6 @@ constexpr int32_t kReducedRadius = 4;
 constexpr int64_t kMaxReducedSamples = int64_t(1) << 20;
 // Block sums are kept in 32 bits: scale^2 * 3 * 255^2 must fit.
 constexpr int32_t kMaxScale = 64;
-
-// ---- threads -------------------------------------------------------------
-
-// Below this much work (in pixel visits) a second thread costs more than it saves.
-constexpr int64_t kWorkPerThread = int64_t(1) << 18;
-constexpr unsigned kMaxThreads = 8;
-
-// Runs body(begin, end) over [0, count) in chunks of `grain` items; whichever
-// thread is free takes the next chunk. Every item is independent, so any
-// split gives the same result.
-template <typename Body> void ParallelFor(int32_t count, int32_t grain, int64_t workPerItem, const Body& body)
-{
-    if (count <= 0)
-        return;
-    grain = std::max(1, grain);
-    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const int64_t chunks = (int64_t(count) + grain - 1) / grain;
-    const int64_t byWork = std::max<int64_t>(1, int64_t(count) * std::max<int64_t>(1, workPerItem) / kWorkPerThread);
-    const unsigned threads = unsigned(std::min<int64_t>({ int64_t(cores), int64_t(kMaxThreads), chunks, byWork }));
-    if (threads <= 1) {
-        body(0, count);
-        return;
-    }
-    std::atomic<int64_t> next { 0 };
-    const auto work = [&] {
-        for (;;) {
-            const int64_t begin = next.fetch_add(1, std::memory_order_relaxed) * grain;
-            if (begin >= count)
-                return;
-            body(int32_t(begin), int32_t(std::min<int64_t>(count, begin + grain)));
-        }
-    };
-    std::vector<std::thread> helpers;
-    helpers.reserve(threads - 1);
-    for (unsigned helper = 1; helper < threads; ++helper) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // no more threads to be had: the others share the work
-        }
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
-}
 
 // ---- reduced planes ------------------------------------------------------
 

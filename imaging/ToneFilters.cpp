@@ -1,12 +1,10 @@
 #include "imaging/ToneFilters.h"
 
+#include "imaging/ParallelFor.h"
 #include "imaging/PixelAccess.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -356,13 +354,9 @@ RangeKernel PickBlackWhite()
     return BlackWhiteRangeScalar;
 }
 
-// Below this many pixels a second thread costs more than it saves.
-constexpr size_t kPixelsPerThread = size_t(1) << 19;
-constexpr unsigned kMaxThreads = 8;
 // Threads take the array in blocks of 1 MB (a multiple of 64-byte lines, so
-// no two threads write one cache line), whichever thread is free taking the
-// next: a core that is busy elsewhere then simply does fewer blocks.
-constexpr size_t kBlockPixels = size_t(1) << 18;
+// no two threads write one cache line).
+constexpr int64_t kBlockPixels = int64_t(1) << 18;
 
 // Runs the kernel over a large array on all cores; the kernels are per
 // pixel, so any division of the work gives the same result.
@@ -370,35 +364,8 @@ void RunSplit(RangeKernel kernel, int32_t width, int32_t height, uint32_t* pixel
 {
     if (width <= 0 || height <= 0 || !pixels)
         return;
-    const size_t count = size_t(int64_t(width) * int64_t(height));
-    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned threads
-        = unsigned(std::min<size_t>({ cores, kMaxThreads, std::max<size_t>(1, count / kPixelsPerThread) }));
-    if (threads <= 1) {
-        kernel(pixels, count);
-        return;
-    }
-    std::atomic<size_t> nextBlock { 0 };
-    const auto work = [&] {
-        for (;;) {
-            const size_t begin = nextBlock.fetch_add(1, std::memory_order_relaxed) * kBlockPixels;
-            if (begin >= count)
-                return;
-            kernel(pixels + begin, std::min(kBlockPixels, count - begin));
-        }
-    };
-    std::vector<std::thread> helpers;
-    helpers.reserve(threads - 1);
-    for (unsigned helper = 1; helper < threads; ++helper) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // no more threads to be had: the others share the work
-        }
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    ParallelFor(int64_t(width) * height, kBlockPixels, 1,
+        [&](int64_t begin, int64_t end) { kernel(pixels + begin, size_t(end - begin)); });
 }
 
 } // namespace
