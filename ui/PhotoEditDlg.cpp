@@ -99,13 +99,13 @@ void CPhotoEditDlg::BuildControls()
         auto* box = new QGroupBox(QString::fromUtf8(group.caption), this);
         box->setGeometry(group.rect);
     }
-    for (const Button& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
-        button->setGeometry(spec.rect);
-        button->setProperty("commandId", spec.id);
-        if (spec.tip)
-            button->setToolTip(QString::fromUtf8(spec.tip));
-        const int id = spec.id;
+    for (const Button& entry : kButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(entry.caption), this);
+        button->setGeometry(entry.rect);
+        button->setProperty("commandId", entry.id);
+        if (entry.tip)
+            button->setToolTip(QString::fromUtf8(entry.tip));
+        const int id = entry.id;
         connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
         if (id == kCmdOk)
             button->setDefault(true);
@@ -131,7 +131,7 @@ void CPhotoEditDlg::MapCommands()
     MapCommand(kCmdSemiAutoKeying, [this] { ArmBackdropPick(); });
     MapCommand(kCmdInitialPhoto, [this] { OnInitialPhoto(); });
     MapCommand(kCmdSkinSmoothing, [this] { OnSmoothSkin(); });
-    MapCommand(kCmdWhiteSpotPick, [this] { ArmWhiteSpotPick(); });
+    MapCommand(kCmdWhiteSpotPick, [this] { ArmCanvasPick(kPickWhiteSpot); });
     MapCommand(kCmdOk, [this] { EndDialog(kCmdOk); });
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
 }
@@ -140,18 +140,16 @@ void CPhotoEditDlg::SetPhoto(std::unique_ptr<PhotoImage> photo)
 {
     m_made.reset();
     m_initial = std::move(photo);
-    m_current = m_initial.get();
 }
 
 std::unique_ptr<PhotoImage> CPhotoEditDlg::TakePhoto()
 {
-    PhotoImage* current = m_current;
-    m_current = nullptr;
-    if (current && current == m_made.get())
-        return std::move(m_made);
-    if (current && current == m_initial.get())
-        return std::move(m_initial);
-    return nullptr;
+    return m_made ? std::move(m_made) : std::move(m_initial);
+}
+
+PhotoImage* CPhotoEditDlg::Current() const
+{
+    return m_made ? m_made.get() : m_initial.get();
 }
 
 int CPhotoEditDlg::exec()
@@ -163,7 +161,7 @@ int CPhotoEditDlg::exec()
 void CPhotoEditDlg::InitDialog()
 {
     // The picture given is the initial picture (SetPhoto): the same object, not a copy.
-    m_canvas->SetImage(m_current);
+    m_canvas->SetImage(Current());
     ShowPickHint();
 }
 
@@ -174,51 +172,49 @@ QString CPhotoEditDlg::PickHint() const
 
 void CPhotoEditDlg::OnRotateFlip(RotateFlipType code)
 {
-    if (!m_current)
+    if (!Current())
         return;
     // A failure is kept in the picture's lastStatus; the display is refreshed anyway.
-    RotateFlip(*m_current, code);
+    RotateFlip(*Current(), code);
     Redisplay();
 }
 
 void CPhotoEditDlg::OnToneStyle(ToneKernel kernel)
 {
-    if (!m_current)
+    if (!Current())
         return;
-    ReplaceCurrent(WhileBusy([&] { return ApplyToneFilter(m_current, kernel); }));
+    ReplaceCurrent(WhileBusy([&] { return ApplyToneFilter(Current(), kernel); }));
 }
 
 void CPhotoEditDlg::OnWhiteSpot(uint32_t x, uint32_t y)
 {
-    if (!m_current)
+    if (!Current())
         return;
-    // The click's coordinates as the window message carries them.
-    m_current = &PaintWhiteSpot(*m_current, int32_t(x), int32_t(y));
-    m_canvas->SetImage(m_current);
-    // The spot shows at once, not only at the canvas's next repaint.
-    m_canvas->update();
+    // The click's coordinates as the window message carries them. The spot
+    // shows at once, not only at the canvas's next repaint.
+    PaintWhiteSpot(*Current(), int32_t(x), int32_t(y));
+    Redisplay();
 }
 
 void CPhotoEditDlg::OnInitialPhoto()
 {
-    m_current = m_initial.get();
     // Nothing else can bring back the picture that was current.
     m_made.reset();
     Redisplay();
 }
 
-void CPhotoEditDlg::ArmWhiteSpotPick()
+void CPhotoEditDlg::ArmCanvasPick(PickModeValue mode)
 {
-    if (!m_current)
+    if (!Current())
         return;
     m_backdropPickArmed = false;
-    CPhotoCanvas::SetPickMode(kPickWhiteSpot);
+    CPhotoCanvas::SetPickMode(mode);
     ShowPickHint();
 }
 
 void CPhotoEditDlg::ArmBackdropPick()
 {
-    if (!m_current)
+    if (!Current())
         return;
     // A second press takes the pick back.
     m_backdropPickArmed = !m_backdropPickArmed;
@@ -227,21 +223,21 @@ void CPhotoEditDlg::ArmBackdropPick()
 
 void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
 {
-    if (!m_current)
+    if (!Current())
         return;
-    const std::optional<uint32_t> backdrop = SampleBackdropColor(*m_current, x, y);
+    const std::optional<uint32_t> backdrop = SampleBackdropColor(*Current(), x, y);
     if (!backdrop)
         return;
     m_backdropPickArmed = false;
-    ReplaceCurrent(WhileBusy([&] { return KeyOutBackdrop(*m_current, *backdrop); }));
+    ReplaceCurrent(WhileBusy([&] { return KeyOutBackdrop(*Current(), *backdrop); }));
     ShowPickHint();
 }
 
 void CPhotoEditDlg::OnSmoothSkin()
 {
-    if (!m_current)
+    if (!Current())
         return;
-    ReplaceCurrent(WhileBusy([&] { return SmoothSkin(*m_current); }));
+    ReplaceCurrent(WhileBusy([&] { return SmoothSkin(*Current()); }));
 }
 
 void CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture)
@@ -255,14 +251,13 @@ void CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture)
     }
     // Assigning releases the previous made picture; the initial one is kept apart.
     m_made = std::move(picture);
-    m_current = m_made.get();
     Redisplay();
 }
 
 void CPhotoEditDlg::Redisplay()
 {
-    m_canvas->SetImage(m_current);
-    update();
+    m_canvas->SetImage(Current());
+    // The canvas has no background of its own: the window repaints beneath it.
     m_canvas->update();
 }
 

@@ -4,6 +4,7 @@
 #include "imaging/PhotoImage.h"
 #include "imaging/ToneFilters.h"
 #include "ui/CommandDialog.h"
+#include "ui/PhotoCanvas.h"
 
 #include <QString>
 
@@ -13,8 +14,6 @@
 class QLabel;
 
 namespace lumavo {
-
-class CPhotoCanvas;
 
 // The retouching window: turns and flips, two tone styles, keying, skin
 // smoothing, a white spot, and hand-offs to outside programs through the
@@ -40,7 +39,7 @@ public:
     // Initialises (the initial picture, the canvas) and runs modally: 1 (OK) or 2 (Cancel).
     int exec() override;
 
-    const PhotoImage* CurrentPicture() const { return m_current; }
+    const PhotoImage* CurrentPicture() const { return Current(); }
     const PhotoImage* InitialPicture() const { return m_initial.get(); }
     CPhotoCanvas* Canvas() const { return m_canvas; }
     // The line under the picture that tells what a click on it will do.
@@ -51,7 +50,6 @@ public:
     void OnToneStyle(ToneKernel kernel);
     void OnWhiteSpot(uint32_t x, uint32_t y);
     void OnInitialPhoto();
-    void ArmWhiteSpotPick();
     void ArmBackdropPick();
     void KeyOutBackdropAt(uint32_t x, uint32_t y);
     void OnSmoothSkin();
@@ -61,10 +59,9 @@ public:
     void ReloadExchangeFile();
     void ArmToneToolPick();
     void LaunchToneTool();
+    // Checks for the keying software and offers to install it; the window
+    // keeps painting but takes no input while the installer runs.
     void EnsureKeyingSoftware();
-    // Starts a program and waits for its end; the window keeps painting but
-    // takes no input meanwhile. False when it could not be started.
-    bool RunAndWait(const QString& program);
 
 protected:
     bool event(QEvent* event) override;
@@ -72,6 +69,10 @@ protected:
 
 private:
     void InitDialog();
+    // The initial picture, or the newest one a command made while it is current.
+    PhotoImage* Current() const;
+    // Arms the process-wide pick of the canvas (tone tool or white spot).
+    void ArmCanvasPick(PickModeValue mode);
     void BuildControls();
     void MapCommands();
     // Makes a picture a command produced the current one and shows it; the
@@ -88,7 +89,6 @@ private:
     std::unique_ptr<PhotoImage> m_initial;
     // The newest picture a command made, while it is the current one.
     std::unique_ptr<PhotoImage> m_made;
-    PhotoImage* m_current = nullptr;
     CPhotoCanvas* m_canvas = nullptr;
     QLabel* m_hint = nullptr;
     // The next click on the picture names the backdrop colour to key out.

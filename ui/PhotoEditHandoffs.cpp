@@ -25,7 +25,7 @@ const QString kUnexpectedError = QStringLiteral("发生不可预期的错误!");
 QString CPhotoEditDlg::HandOverCurrentPicture()
 {
     QString path;
-    if (WhileBusy([&] { return WriteExchangeFile(*m_current, &path); }) != Ok) {
+    if (WhileBusy([&] { return WriteExchangeFile(*Current(), &path); }) != Ok) {
         ShowMessage(kUnexpectedError);
         return QString();
     }
@@ -34,7 +34,7 @@ QString CPhotoEditDlg::HandOverCurrentPicture()
 
 void CPhotoEditDlg::OpenInPhotoshop()
 {
-    if (!m_current)
+    if (!Current())
         return;
     // The registry is read first, so a machine without the editor gets no exchange file.
     if (!RegistryKeyExists(RegistryHive::LocalMachine, QString::fromLatin1(kPhotoEditorKey))) {
@@ -67,16 +67,12 @@ void CPhotoEditDlg::ReloadExchangeFile()
 
 void CPhotoEditDlg::ArmToneToolPick()
 {
-    if (!m_current)
-        return;
-    m_backdropPickArmed = false;
-    CPhotoCanvas::SetPickMode(kPickToneTool);
-    ShowPickHint();
+    ArmCanvasPick(kPickToneTool);
 }
 
 void CPhotoEditDlg::LaunchToneTool()
 {
-    if (!m_current)
+    if (!Current())
         return;
     const QString path = HandOverCurrentPicture();
     if (path.isEmpty())
@@ -96,7 +92,7 @@ void CPhotoEditDlg::EnsureKeyingSoftware()
     if (question.exec() != QMessageBox::Yes)
         return;
     const QString installer = KeyingInstallerPath();
-    if (!RunAndWait(installer)) {
+    if (!lumavo::RunAndWait(installer)) {
         ReportStartFailure(installer);
         return;
     }
@@ -104,11 +100,6 @@ void CPhotoEditDlg::EnsureKeyingSoftware()
         return;
     if (!ReadRegistryValue(RegistryHive::LocalMachine, key, QString::fromLatin1(kKeyingPathValue)))
         ShowMessage(QStringLiteral("错误：目前还没有安装全自动抠像软件!"));
-}
-
-bool CPhotoEditDlg::RunAndWait(const QString& program)
-{
-    return lumavo::RunAndWait(program);
 }
 
 } // namespace lumavo

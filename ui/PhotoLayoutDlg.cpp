@@ -144,8 +144,7 @@ bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
     if (photo->TakeStatus() != Ok || photo->IsNull())
         return false;
     m_state->photo = std::move(photo);
-    const LayerRect opening = ReadLayerRect(m_state->folder);
-    m_state->placement = PlacePhoto(opening, int32_t(m_state->photo->Width()), int32_t(m_state->photo->Height()));
+    FitPhoto();
     Recompose();
     m_state->canvas->update();
     return true;
@@ -237,6 +236,14 @@ void CPhotoLayoutDlg::OnNextStep()
     output.exec();
 }
 
+void CPhotoLayoutDlg::FitPhoto()
+{
+    State& state = *m_state;
+    // The opening is read afresh: the template's files are the authority.
+    state.placement
+        = PlacePhoto(ReadLayerRect(state.folder), int32_t(state.photo->Width()), int32_t(state.photo->Height()));
+}
+
 void CPhotoLayoutDlg::OnEditPhoto()
 {
     State& state = *m_state;
@@ -248,13 +255,10 @@ void CPhotoLayoutDlg::OnEditPhoto()
     // The edited picture comes back whichever button closed the window; it
     // may be another object than the one given.
     state.photo = edit.TakePhoto();
-    if (result == kCmdOk && state.photo) {
-        // A fresh fit, which follows a quarter turn that changed the proportions.
-        const LayerRect opening = ReadLayerRect(state.folder);
-        state.placement = PlacePhoto(opening, int32_t(state.photo->Width()), int32_t(state.photo->Height()));
-    }
+    // A fresh fit, which follows a quarter turn that changed the proportions.
+    if (result == kCmdOk && state.photo)
+        FitPhoto();
     Recompose();
-    update();
     state.canvas->update();
 }
 

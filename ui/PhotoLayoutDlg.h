@@ -51,6 +51,8 @@ private:
     void Recompose();
     void OnNextStep();
     void OnEditPhoto();
+    // Fits the photo into the template's opening afresh.
+    void FitPhoto();
 
     struct State;
     std::unique_ptr<State> m_state;
