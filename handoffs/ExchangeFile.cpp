@@ -157,8 +157,10 @@ Status WriteExchangeFile(PhotoImage& picture, QString* path)
         return AccessDenied;
 
     RemoveNonFile(filePath);
-    // SaveImage replaces the old file only with a complete new one.
-    return SaveImage(copy, filePath, 100);
+    // The old file is replaced only by a complete new one.
+    ImageEncoder encoder(filePath);
+    encoder.quick = true;
+    return encoder.Save(*copy, filePath);
 }
 
 std::unique_ptr<PhotoImage> ReadExchangeFile(float dpi, Status* status)
@@ -178,14 +180,14 @@ std::unique_ptr<PhotoImage> ReadExchangeFile(float dpi, Status* status)
     if (loadStatus != Ok)
         return fail(loadStatus);
 
-    // A fresh picture of the same size: converting is what drawing the
-    // loaded one onto a cleared premultiplied surface gives.
-    QImage fresh = loaded->image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    loaded.reset(); // holds neither the pixels nor the file any longer
-    if (fresh.isNull())
-        return fail(OutOfMemory);
-
-    std::unique_ptr<PhotoImage> result = PhotoImage::Adopt(std::move(fresh));
+    // A fresh premultiplied picture of the same size: copying is what drawing
+    // the loaded one onto a cleared premultiplied surface gives. Releasing
+    // the loaded one lets go of the file.
+    std::unique_ptr<PhotoImage> result
+        = loaded->CloneArea(0, 0, int32_t(loaded->Width()), int32_t(loaded->Height()), PixelFormat32bppPARGB);
+    if (!result)
+        return fail(loaded->lastStatus());
+    loaded.reset();
     const Status resolutionStatus = result->SetResolution(dpi, dpi);
     if (resolutionStatus != Ok)
         return fail(resolutionStatus);

@@ -70,20 +70,18 @@ bool RunAndWait(const QString& program)
     // Waiting in a local loop keeps the windows painting; user input stays
     // queued until the program has ended.
     QEventLoop loop;
-    bool failedToStart = false;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            failedToStart = true;
+        if (error == QProcess::FailedToStart)
             loop.quit();
-        }
     });
 
     process.start();
-    if (!failedToStart && process.state() != QProcess::NotRunning)
+    // A start that failed at once leaves the process not running.
+    if (process.state() != QProcess::NotRunning)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
-    if (failedToStart || process.error() == QProcess::FailedToStart) {
+    if (process.error() == QProcess::FailedToStart) {
 #ifdef Q_OS_WIN
         return ShellRunAndWait(program);
 #else

@@ -213,11 +213,7 @@ std::optional<QString> RegistryFile::Value(const QString& fullKeyPath, const QSt
     const auto key = m_keys.find(NormalKeyPath(fullKeyPath));
     if (key == m_keys.end())
         return std::nullopt;
-    // "@" is how files write the default value; callers may pass it too.
-    QString name = valueName.toUpper();
-    if (name == u"@")
-        name.clear();
-    const auto value = key->second.find(name);
+    const auto value = key->second.find(valueName.toUpper());
     if (value == key->second.end())
         return std::nullopt;
     return value->second;

@@ -1,15 +1,12 @@
 #include "ToneTool.h"
 
-#include "PngWriter.h"
 #include "imaging/ImageFiles.h"
 #include "imaging/PhotoImage.h"
 #include "imaging/ToneFilters.h"
 #include "platform/ProgramFolder.h"
 
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QSaveFile>
 
 #include <memory>
 
@@ -27,32 +24,12 @@ ImageEncoder EncoderFor(const QString& path)
     return ImageEncoder(QStringLiteral("*.") + QString::fromLatin1(QImageReader::imageFormat(path)));
 }
 
-// The quick PNG path keeps the guarantees of the engine's encoder: a file
-// without its owner's write permission is left alone, and the old file is
-// replaced only by a complete new one.
-bool SavePngQuickly(const QImage& image, const QString& path)
-{
-    const QFileInfo target(path);
-    if (target.exists()
-        && (!target.isFile() || !target.isWritable() || !(target.permissions() & QFileDevice::WriteOwner)))
-        return false;
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!WritePngQuickly(image, file)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 bool Save(PhotoImage& picture, const QString& path)
 {
     ImageEncoder encoder = EncoderFor(path);
-    if (encoder.found() && encoder.format() == "png" && HasQuickPngWriter())
-        return SavePngQuickly(picture.image(), path);
     encoder.quality = kDefaultQuality;
+    // The file is read back soon: speed matters more than its size.
+    encoder.quick = true;
     return encoder.Save(picture, path) == Ok;
 }
 

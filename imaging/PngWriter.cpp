@@ -1,8 +1,8 @@
-#include "PngWriter.h"
+#include "imaging/PngWriter.h"
 
 #include <QSysInfo>
 
-#ifdef LUMAVO_TONETOOL_LIBPNG
+#ifdef LUMAVO_QUICK_PNG
 #include <csetjmp>
 #include <png.h>
 #include <zlib.h>
@@ -10,7 +10,7 @@
 
 namespace lumavo {
 
-#ifdef LUMAVO_TONETOOL_LIBPNG
+#ifdef LUMAVO_QUICK_PNG
 
 namespace {
 
