@@ -96,10 +96,10 @@ QImage MakeDetailedPhoto(int width, int height, uint32_t seed)
             const double weave = 5.0 * columns.weave[x] * rows.weave[y];
             const double r = 150 + 60 * columns.redSin[x] * rows.redSin[y] + grain + weave;
             const double g = 120
-                    + 50 * (columns.greenSin[x] * rows.greenCos[y] + columns.greenCos[x] * rows.greenSin[y]) + grain
-                    + weave;
+                + 50 * (columns.greenSin[x] * rows.greenCos[y] + columns.greenCos[x] * rows.greenSin[y]) + grain
+                + weave;
             const double b = 110 + 40 * (columns.blueCos[x] * rows.blueCos[y] - columns.blueSin[x] * rows.blueSin[y])
-                    + grain - weave;
+                + grain - weave;
             line[x] = 0xFF000000u | (channel(r) << 16) | (channel(g) << 8) | channel(b);
         }
     }
@@ -126,6 +126,15 @@ QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteScript(const QString& path, const QByteArray& body)
+{
+    if (!WriteFile(path, "#!/bin/sh\n" + body))
+        return false;
+    return QFile::setPermissions(path,
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+            | QFile::ExeOther);
 }
 
 QString SourceDir()

@@ -20,7 +20,7 @@ private:
 };
 
 struct ImageDifference {
-    int maxChannelDelta = 0;   // largest difference of one channel
+    int maxChannelDelta = 0; // largest difference of one channel
     double meanChannelDelta = 0.0;
     bool sameSize = false;
 };
@@ -41,6 +41,8 @@ QImage MakeDetailedPhoto(int width, int height, uint32_t seed = 1);
 // Writes bytes to a file; false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
+// Writes an executable "#!/bin/sh" script with the given body; false on failure.
+bool WriteScript(const QString& path, const QByteArray& body);
 
 // The project's source tree and the built program folder.
 QString SourceDir();

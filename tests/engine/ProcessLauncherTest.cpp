@@ -21,15 +21,11 @@ using test::WriteFile;
 #ifdef Q_OS_UNIX
 // A small program of the test's own: writes its argument count and
 // arguments, one a line, to the file named in the script.
+// An executable shell script in the sandbox; empty when it cannot be written.
 QString WriteScript(const Sandbox& box, const QString& name, const QByteArray& body)
 {
     const QString path = box.File(name);
-    if (!WriteFile(path, "#!/bin/sh\n" + body))
-        return {};
-    QFile::setPermissions(path,
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
-            | QFile::ExeOther);
-    return path;
+    return test::WriteScript(path, body) ? path : QString();
 }
 
 bool WaitForFile(const QString& path, int milliseconds)

@@ -1,8 +1,10 @@
 #include "TestUtils.h"
 #include "handoffs/ExchangeFile.h"
+#include "handoffs/OutsidePrograms.h"
 #include "imaging/ToneFilters.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
+#include "ui/EditWindowTesting.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoEditDlg.h"
 #include "ui/UiTestUtils.h"
@@ -59,41 +61,10 @@ struct HandoffWorld {
     // Writes an executable shell script.
     QString Script(const QString& path, const QString& body)
     {
-        EXPECT_TRUE(test::WriteFile(path, ("#!/bin/sh\n" + body).toUtf8()));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_TRUE(test::WriteScript(path, body.toUtf8()));
         return path;
     }
 };
-
-QImage Opaque(const QImage& image)
-{
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
-int RunEdit(CPhotoEditDlg& window, std::function<void(CPhotoEditDlg&)> work)
-{
-    test::OnNextModal([&](QWidget* modal) {
-        work(window);
-        if (window.isVisible()) {
-            ADD_FAILURE() << "the window is still open";
-            window.done(-1);
-        }
-    });
-    return window.exec();
-}
-
-// Waits (serving events) until the condition holds; false on timeout.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 QString Command(CPhotoEditDlg& edit, int id)
 {
@@ -125,7 +96,7 @@ TEST(PhotoEditHandoffTest, PhotoEditorRoundTripThroughTheExchangeFile)
     PhotoImage* given = photo.get();
     CPhotoEditDlg window;
     window.SetPhoto(std::move(photo));
-    RunEdit(window, [&](CPhotoEditDlg& edit) {
+    test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         // No registry key: no exchange file either.
         EXPECT_EQ(Command(edit, 1064), QStringLiteral("错误：请安装Adodb Photoshop"));
         EXPECT_FALSE(QFileInfo::exists(world.ExchangeFile()));
@@ -140,7 +111,7 @@ TEST(PhotoEditHandoffTest, PhotoEditorRoundTripThroughTheExchangeFile)
         {
             test::StrayModalGuard guard(&edit);
             edit.OnCommand(1064);
-            ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(marker); }));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(marker); }, 15000));
             EXPECT_FALSE(guard.opened);
         }
         const QStringList arguments = QString::fromUtf8(test::ReadFile(marker)).split(u'\n', Qt::SkipEmptyParts);
@@ -185,7 +156,7 @@ TEST(PhotoEditHandoffTest, ReloadWorksWithoutAPictureAndTellsWhenThereIsNoFile)
     HandoffWorld world;
     CPhotoEditDlg window;
     window.SetPhoto(nullptr);
-    RunEdit(window, [&](CPhotoEditDlg& edit) {
+    test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         EXPECT_EQ(Command(edit, 1065), QStringLiteral("发生不可预期的错误!"));
         EXPECT_EQ(edit.CurrentPicture(), nullptr);
         ASSERT_TRUE(test::MakeTestPhoto(120, 90).save(world.ExchangeFile()));
@@ -205,7 +176,7 @@ TEST(PhotoEditHandoffTest, ToneToolRunsOnEachClickAndReloadBringsItsResult)
     const QImage original = test::MakeTestPhoto(240, 160);
     CPhotoEditDlg window;
     window.SetPhoto(PhotoImage::Adopt(original));
-    RunEdit(window, [&](CPhotoEditDlg& edit) {
+    test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         edit.OnCommand(1052);
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickToneTool);
         EXPECT_FALSE(edit.PickHint().isEmpty());
@@ -217,14 +188,14 @@ TEST(PhotoEditHandoffTest, ToneToolRunsOnEachClickAndReloadBringsItsResult)
         PurplishLightBlueFilter(expected.width(), expected.height(), reinterpret_cast<uint32_t*>(expected.bits()));
         const auto toned = [&] {
             const QImage written(world.ExchangeFile());
-            return !written.isNull() && written.convertToFormat(QImage::Format_RGB32) == Opaque(expected);
+            return !written.isNull() && test::Opaque(written) == test::Opaque(expected);
         };
-        ASSERT_TRUE(WaitFor(toned));
+        ASSERT_TRUE(QTest::qWaitFor(toned, 15000));
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickToneTool);
 
         edit.OnCommand(1065);
         ASSERT_NE(edit.CurrentPicture(), nullptr);
-        EXPECT_EQ(edit.CurrentPicture()->image().convertToFormat(QImage::Format_RGB32), Opaque(expected));
+        EXPECT_EQ(test::Opaque(edit.CurrentPicture()->image()), test::Opaque(expected));
 
         // The exchange file cannot be written: told, and the pick stays armed.
         ASSERT_TRUE(test::WriteFile(world.sandbox.File("blocker"), "not a folder"));
@@ -242,11 +213,11 @@ TEST(PhotoEditHandoffTest, KeyingSoftwareIsCheckedAndInstalledOnRequest)
 {
     HandoffWorld world;
     SetProgramFolderForTesting(world.programFolder);
-    const QString installer = world.programFolder + ToolFolderName() + "/automatt";
+    const QString installer = KeyingInstallerPath();
     const QString ran = world.sandbox.File("installer-ran");
     CPhotoEditDlg window;
     window.SetPhoto(nullptr);
-    RunEdit(window, [&](CPhotoEditDlg& edit) {
+    test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         // Installed already: nothing is shown.
         world.SetRegistry(kKeyingKey + "\"Pathname\"=\"/opt/keying\"\n");
         {

@@ -1,5 +1,6 @@
 #include "TestUtils.h"
 #include "imaging/ToneFilters.h"
+#include "ui/EditWindowTesting.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoEditDlg.h"
 #include "ui/UiTestUtils.h"
@@ -16,30 +17,11 @@
 namespace lumavo {
 namespace {
 
-// Runs the edit window on a picture; `work` acts on it once it is shown.
-int RunEdit(CPhotoEditDlg& window, std::function<void(CPhotoEditDlg&)> work)
-{
-    test::OnNextModal([&](QWidget* modal) {
-        EXPECT_EQ(modal, &window);
-        work(window);
-        if (window.isVisible()) {
-            ADD_FAILURE() << "the window is still open";
-            window.done(-1);
-        }
-    });
-    return window.exec();
-}
-
 QImage Sepia(QImage image)
 {
     image = image.convertToFormat(QImage::Format_ARGB32);
     SepiaFilter(image.width(), image.height(), reinterpret_cast<uint32_t*>(image.bits()));
     return image;
-}
-
-QImage Opaque(const QImage& image)
-{
-    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 // Clicks the canvas at a picture point (the picture is shown unscaled when it fits).
@@ -65,7 +47,7 @@ TEST(PhotoEditTest, InPlaceEditsChangeTheInitialPictureAndNewPicturesDoNot)
     PhotoImage* given = photo.get();
     CPhotoEditDlg window;
     window.SetPhoto(std::move(photo));
-    const int result = RunEdit(window, [&](CPhotoEditDlg& edit) {
+    const int result = test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         EXPECT_EQ(edit.InitialPicture(), given);
         EXPECT_EQ(edit.Canvas()->PictureSize(), QSize(400, 300));
 
@@ -90,7 +72,7 @@ TEST(PhotoEditTest, InPlaceEditsChangeTheInitialPictureAndNewPicturesDoNot)
         EXPECT_EQ(given->image(), original);
         edit.OnCommand(1127);
         EXPECT_EQ(edit.CurrentPicture(), given);
-        EXPECT_EQ(edit.Canvas()->DisplayImage(), Opaque(original));
+        EXPECT_EQ(edit.Canvas()->DisplayImage(), test::Opaque(original));
 
         // Four quarter turns, or two flips of a kind, give the picture back.
         for (int turn = 0; turn < 4; ++turn)
@@ -122,7 +104,7 @@ TEST(PhotoEditTest, OkIsTheDefaultAndEndsWithOne)
 {
     CPhotoEditDlg window;
     window.SetPhoto(PhotoImage::Adopt(test::MakeTestPhoto(200, 150)));
-    const int result = RunEdit(window, [&](CPhotoEditDlg& edit) {
+    const int result = test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         QPushButton* ok = ButtonOf(edit, 1);
         ASSERT_NE(ok, nullptr);
         EXPECT_TRUE(ok->isDefault());
@@ -136,7 +118,7 @@ TEST(PhotoEditTest, WithoutPictureCommandsDoNothing)
 {
     CPhotoEditDlg window;
     window.SetPhoto(nullptr);
-    RunEdit(window, [&](CPhotoEditDlg& edit) {
+    test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         test::StrayModalGuard guard(&edit);
         for (int id : { 1060, 1061, 1062, 1063, 1090, 1094, 1052, 1129, 1053, 1064, 1127, 1128 })
             edit.OnCommand(id);
@@ -159,7 +141,7 @@ TEST(PhotoEditTest, WhiteSpotPickPaintsWhereTheOperatorClicks)
     PhotoImage* given = photo.get();
     CPhotoEditDlg window;
     window.SetPhoto(std::move(photo));
-    RunEdit(window, [&](CPhotoEditDlg& edit) {
+    test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         // A click before arming does nothing.
         ClickPicture(edit, QPoint(100, 80));
         EXPECT_EQ(given->image(), original);
@@ -205,7 +187,7 @@ TEST(PhotoEditTest, BackdropPickKeysOutTheClickedColourIntoANewPicture)
     PhotoImage* given = photo.get();
     CPhotoEditDlg window;
     window.SetPhoto(std::move(photo));
-    RunEdit(window, [&](CPhotoEditDlg& edit) {
+    test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         edit.OnCommand(1053);
         EXPECT_FALSE(edit.PickHint().isEmpty());
         ClickPicture(edit, QPoint(20, 20));

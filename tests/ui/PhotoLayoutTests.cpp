@@ -4,8 +4,8 @@
 #include "skin/SkinLibrary.h"
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
-#include "ui/PhotoEditDlg.h"
 #include "ui/PhotoCanvas.h"
+#include "ui/PhotoEditDlg.h"
 #include "ui/PhotoLayoutDlg.h"
 #include "ui/UiTestUtils.h"
 
