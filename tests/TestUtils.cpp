@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
 
 #include <algorithm>
 #include <cmath>
@@ -126,6 +127,23 @@ QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ProgramRun RunWithoutDisplay(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ProgramRun run;
+    run.finished = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
 }
 
 bool WriteScript(const QString& path, const QByteArray& body)

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -43,6 +44,17 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
 // Writes an executable "#!/bin/sh" script with the given body; false on failure.
 bool WriteScript(const QString& path, const QByteArray& body);
+
+// A finished run of a program.
+struct ProgramRun {
+    bool finished = false; // ended normally within the time allowed
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+// Runs a program without any display (no DISPLAY, WAYLAND_DISPLAY or
+// QT_QPA_PLATFORM) and waits for it.
+ProgramRun RunWithoutDisplay(const QString& program, const QStringList& arguments, int timeoutMs);
 
 // The project's source tree and the built program folder.
 QString SourceDir();

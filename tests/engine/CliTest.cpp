@@ -13,7 +13,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -33,19 +32,14 @@ struct CliRun {
 
 CliRun RunCli(const QStringList& arguments)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    process.setProcessEnvironment(environment);
-    process.start(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments);
+    const test::ProgramRun finished
+        = test::RunWithoutDisplay(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments, 120000);
     CliRun run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+    if (!finished.finished)
         return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    run.exitCode = finished.exitCode;
+    run.out = QString::fromLocal8Bit(finished.out);
+    run.err = QString::fromLocal8Bit(finished.err);
     return run;
 }
 

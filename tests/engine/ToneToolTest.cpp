@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -111,27 +110,10 @@ TEST(ToneToolTest, KernelOverLargeArraysMatchesItPixelByPixel)
     EXPECT_TRUE(expected == before);
 }
 
-struct ToolRun {
-    bool finished = false;
-    int exitCode = -1;
-    QByteArray err;
-};
-
-ToolRun RunTool(const QStringList& arguments)
+test::ProgramRun RunTool(const QStringList& arguments)
 {
-    QProcess process;
     // The tool must work without any display.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    process.setProcessEnvironment(environment);
-    process.start(test::ProgramDir() + QStringLiteral("/增效工具包/偏紫淡蓝"), arguments);
-    ToolRun run;
-    run.finished = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.err = process.readAllStandardError();
-    return run;
+    return test::RunWithoutDisplay(test::ProgramDir() + QStringLiteral("/增效工具包/偏紫淡蓝"), arguments, 60000);
 }
 
 // The kernel applied in-process, in the layout the file is read back in.
@@ -182,7 +164,7 @@ TEST(ToneToolTest, ToolTonesTheFileInPlaceAtAPathWithBlanksAndChineseCharacters)
         const QImage written(path);
         ASSERT_FALSE(written.isNull());
 
-        const ToolRun run = RunTool({ path });
+        const test::ProgramRun run = RunTool({ path });
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
 
@@ -230,7 +212,7 @@ TEST(ToneToolTest, ToolFailsWithoutHarmingTheFile)
     for (const QString& path : { garbage, truncated, readOnly }) {
         SCOPED_TRACE(path.toStdString());
         const QByteArray before = test::ReadFile(path);
-        const ToolRun run = RunTool({ path });
+        const test::ProgramRun run = RunTool({ path });
         ASSERT_TRUE(run.finished);
         EXPECT_NE(run.exitCode, 0);
         EXPECT_FALSE(run.err.trimmed().isEmpty());
@@ -239,19 +221,19 @@ TEST(ToneToolTest, ToolFailsWithoutHarmingTheFile)
     // Nothing left behind from the refused write.
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 4);
 
-    const ToolRun missing = RunTool({ folder + QStringLiteral("/没有.png") });
+    const test::ProgramRun missing = RunTool({ folder + QStringLiteral("/没有.png") });
     EXPECT_TRUE(missing.finished);
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/没有.png")));
 
-    const ToolRun none = RunTool({});
+    const test::ProgramRun none = RunTool({});
     EXPECT_TRUE(none.finished);
     EXPECT_NE(none.exitCode, 0);
     EXPECT_FALSE(none.err.trimmed().isEmpty());
 
     // More than one argument is refused, and the file is left alone.
     const QString good = folder + QStringLiteral("/good.png");
-    const ToolRun two = RunTool({ good, good });
+    const test::ProgramRun two = RunTool({ good, good });
     EXPECT_TRUE(two.finished);
     EXPECT_NE(two.exitCode, 0);
     EXPECT_EQ(test::ReadFile(good), png);
