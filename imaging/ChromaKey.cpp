@@ -1,6 +1,8 @@
 #include "imaging/ChromaKey.h"
 
+#include "imaging/CpuDispatch.h"
 #include "imaging/ParallelFor.h"
+#include "imaging/PixelMath.h"
 
 #include <algorithm>
 #include <array>
@@ -16,19 +18,7 @@ namespace {
 // subject.
 constexpr uint32_t kSampleRadius = 6;
 
-// Colours are compared in the YCbCr plane (full-range BT.601 weights), in
-// 8-bit units: chroma magnitudes go up to about 180.
-struct Ycc {
-    float y;
-    float cb;
-    float cr;
-};
-
-inline Ycc ToYcc(float r, float g, float b)
-{
-    return { 0.299f * r + 0.587f * g + 0.114f * b, -0.168736f * r - 0.331264f * g + 0.5f * b,
-        0.5f * r - 0.418688f * g - 0.081312f * b };
-}
+// Colours are compared in the YCbCr plane (ToYcc).
 
 // Below this chroma the backdrop has no hue to key on (white, grey or black
 // cloth): the key then measures the distance to the backdrop's colour.
@@ -94,17 +84,6 @@ KeyParameters MakeKey(uint32_t backdrop)
     return key;
 }
 
-// Rounded and clamped to 0..255; through int, which vector units convert to.
-inline uint32_t ToByte(float value)
-{
-    return uint32_t(int(std::min(std::max(value + 0.5f, 0.0f), 255.0f)));
-}
-
-inline float Clamp01(float value)
-{
-    return std::min(std::max(value, 0.0f), 1.0f);
-}
-
 #if defined(__GNUC__) || defined(__clang__)
 #define LUMAVO_KEY_INLINE inline __attribute__((always_inline))
 #else
@@ -167,43 +146,28 @@ void KeyRowNeutral(const KeyParameters& key, const uint32_t* source, uint32_t* t
     KeyRowNeutralBody(key, source, target, width, opaque);
 }
 
-// Not with clang-cl: it accepts __builtin_cpu_supports but does not link the
-// runtime that answers it, so the program would not link.
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER)
+#ifdef LUMAVO_X86_DISPATCH
 // The same loops compiled for eight floats at a time, where the processor has them.
-__attribute__((target("avx2,fma"))) void KeyRowChromaticAvx2(
+LUMAVO_TARGET_AVX2_FMA void KeyRowChromaticAvx2(
     const KeyParameters& key, const uint32_t* source, uint32_t* target, int width, bool opaque)
 {
     KeyRowChromaticBody(key, source, target, width, opaque);
 }
 
-__attribute__((target("avx2,fma"))) void KeyRowNeutralAvx2(
+LUMAVO_TARGET_AVX2_FMA void KeyRowNeutralAvx2(
     const KeyParameters& key, const uint32_t* source, uint32_t* target, int width, bool opaque)
 {
     KeyRowNeutralBody(key, source, target, width, opaque);
 }
-
-RowKernel PickKernel(bool chromatic)
-{
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-        return chromatic ? KeyRowChromaticAvx2 : KeyRowNeutralAvx2;
-    return chromatic ? KeyRowChromatic : KeyRowNeutral;
-}
-#else
-RowKernel PickKernel(bool chromatic)
-{
-    return chromatic ? KeyRowChromatic : KeyRowNeutral;
-}
 #endif
 
-// Runs rowWork(y) for every row, whichever thread is free taking the next
-// block of rows.
-template <typename RowWork> void ForEachRow(int width, int height, const RowWork& rowWork)
+RowKernel PickKernel(bool chromatic)
 {
-    ParallelFor(height, 32, width, [&](int64_t first, int64_t last) {
-        for (int64_t y = first; y < last; ++y)
-            rowWork(int(y));
-    });
+#ifdef LUMAVO_X86_DISPATCH
+    if (HasAvx2Fma())
+        return chromatic ? KeyRowChromaticAvx2 : KeyRowNeutralAvx2;
+#endif
+    return chromatic ? KeyRowChromatic : KeyRowNeutral;
 }
 
 uint8_t Median(std::vector<uint8_t>& values)
@@ -274,9 +238,11 @@ std::unique_ptr<PhotoImage> KeyOutBackdrop(const PhotoImage& picture, uint32_t b
     const qsizetype fromStride = source->bytesPerLine();
     uchar* toBits = result.bits();
     const qsizetype toStride = result.bytesPerLine();
-    ForEachRow(width, height, [&](int y) {
-        keyRow(key, reinterpret_cast<const uint32_t*>(fromBits + y * fromStride),
-            reinterpret_cast<uint32_t*>(toBits + y * toStride), width, opaque);
+    // Whichever thread is free takes the next block of rows.
+    ParallelFor(height, 32, width, [&](int64_t first, int64_t last) {
+        for (int64_t y = first; y < last; ++y)
+            keyRow(key, reinterpret_cast<const uint32_t*>(fromBits + y * fromStride),
+                reinterpret_cast<uint32_t*>(toBits + y * toStride), width, opaque);
     });
     auto keyed = PhotoImage::Adopt(std::move(result));
     keyed->SetResolution(picture.HorizontalResolution(), picture.VerticalResolution());

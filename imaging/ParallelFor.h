@@ -13,18 +13,20 @@ namespace lumavo {
 // machine's cores, whichever thread is free taking the next chunk (a core
 // busy elsewhere then simply does fewer). The items must be independent, so
 // that any split gives the same result. Small work (count x workPerItem, in
-// pixel visits) stays on the calling thread.
-template <typename Body> void ParallelFor(int64_t count, int64_t grain, int64_t workPerItem, const Body& body)
+// pixel visits) stays on the calling thread: each thread gets at least
+// workPerThread, below which a second thread costs more than it saves.
+template <typename Body>
+void ParallelFor(
+    int64_t count, int64_t grain, int64_t workPerItem, const Body& body, int64_t workPerThread = int64_t(1) << 18)
 {
-    // Below this much work a second thread costs more than it saves.
-    constexpr int64_t kWorkPerThread = int64_t(1) << 18;
     constexpr int64_t kMaxThreads = 8;
     if (count <= 0)
         return;
     grain = std::max<int64_t>(1, grain);
     static const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
     const int64_t chunks = (count + grain - 1) / grain;
-    const int64_t byWork = std::max<int64_t>(1, count * std::max<int64_t>(1, workPerItem) / kWorkPerThread);
+    const int64_t byWork
+        = std::max<int64_t>(1, count * std::max<int64_t>(1, workPerItem) / std::max<int64_t>(1, workPerThread));
     const int64_t threads = std::min({ cores, kMaxThreads, chunks, byWork });
     if (threads <= 1) {
         body(int64_t(0), count);

@@ -1,16 +1,51 @@
 #include "imaging/PixelAccess.h"
 
+#include "imaging/PictureChecks.h"
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace lumavo {
 
+bool ReadRows(const QImage& image, int firstRow, int endRow, uint32_t* target)
+{
+    if (endRow <= firstRow)
+        return true;
+    const int width = image.width();
+    const size_t rowBytes = size_t(width) * 4;
+    const QImage::Format format = image.format();
+    if (format == QImage::Format_ARGB32) {
+        for (int y = firstRow; y < endRow; ++y, target += width)
+            std::memcpy(target, image.constScanLine(y), rowBytes);
+        return true;
+    }
+    if (format == QImage::Format_RGB32) {
+        // The fourth byte of an RGB32 pixel is only padding: a picture wrapped
+        // around foreign memory may hold anything there, yet reads as opaque.
+        for (int y = firstRow; y < endRow; ++y, target += width) {
+            const auto* source = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
+            for (int x = 0; x < width; ++x)
+                target[x] = source[x] | 0xFF000000u;
+        }
+        return true;
+    }
+    // Other formats are converted for these rows only: no second full-size
+    // copy of a large picture is made.
+    const QImage band = image.copy(0, firstRow, width, endRow - firstRow).convertToFormat(QImage::Format_ARGB32);
+    if (band.isNull())
+        return false;
+    for (int r = 0; r < endRow - firstRow; ++r, target += width)
+        std::memcpy(target, band.constScanLine(r), rowBytes);
+    return true;
+}
+
 PixelArray ReadPixels(PhotoImage& picture)
 {
     const int64_t width = picture.Width();
     const int64_t height = picture.Height();
-    if (width <= 0 || height <= 0 || uint64_t(width * height) * 4u > kMaxPictureBytes)
+    if (!FitsInMemoryLimit(width, height))
         return nullptr;
     PixelArray pixels(new (std::nothrow) uint32_t[size_t(width * height)]);
     if (!pixels) {
@@ -18,35 +53,15 @@ PixelArray ReadPixels(PhotoImage& picture)
         return nullptr;
     }
     const QImage& image = picture.image();
-    const QImage::Format format = image.format();
-    if (format == QImage::Format_ARGB32) {
-        for (int64_t y = 0; y < height; ++y)
-            std::memcpy(pixels.get() + y * width, image.constScanLine(int(y)), size_t(width) * 4);
-        return pixels;
-    }
-    if (format == QImage::Format_RGB32) {
-        // The fourth byte of an RGB32 pixel is only padding: a picture wrapped
-        // around foreign memory may hold anything there, yet reads as opaque.
-        for (int64_t y = 0; y < height; ++y) {
-            const uint32_t* source = reinterpret_cast<const uint32_t*>(image.constScanLine(int(y)));
-            uint32_t* target = pixels.get() + y * width;
-            for (int64_t x = 0; x < width; ++x)
-                target[x] = source[x] | 0xFF000000u;
-        }
-        return pixels;
-    }
-    // Other formats convert a band of rows at a time, so that no second
-    // full-size copy of a large picture is made.
+    // A band of rows at a time: other formats are then converted band by
+    // band, without a second full-size copy.
     constexpr int kBand = 64;
     for (int y0 = 0; y0 < height; y0 += kBand) {
-        const int rows = int(std::min<int64_t>(kBand, height - y0));
-        const QImage band = image.copy(0, y0, int(width), rows).convertToFormat(QImage::Format_ARGB32);
-        if (band.isNull()) {
+        const int y1 = int(std::min<int64_t>(y0 + kBand, height));
+        if (!ReadRows(image, y0, y1, pixels.get() + int64_t(y0) * width)) {
             picture.RecordStatus(OutOfMemory);
             return nullptr;
         }
-        for (int r = 0; r < rows; ++r)
-            std::memcpy(pixels.get() + (y0 + r) * width, band.constScanLine(r), size_t(width) * 4);
     }
     return pixels;
 }
@@ -103,13 +118,13 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c)
 FitResult FitSize(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight)
 {
     if (width <= boxWidth && height <= boxHeight)
-        return {width, height};
+        return { width, height };
     // The comparison uses 32-bit products, as the stored layouts were made with.
     const int32_t wide = int32_t(uint32_t(boxHeight) * uint32_t(width));
     const int32_t tall = int32_t(uint32_t(height) * uint32_t(boxWidth));
     if (wide > tall)
-        return {boxWidth, MulDiv(height, boxWidth, width)};
-    return {MulDiv(width, boxHeight, height), boxHeight};
+        return { boxWidth, MulDiv(height, boxWidth, width) };
+    return { MulDiv(width, boxHeight, height), boxHeight };
 }
 
 } // namespace lumavo

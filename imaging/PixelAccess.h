@@ -2,6 +2,8 @@
 
 #include "imaging/PhotoImage.h"
 
+#include <QImage>
+
 #include <cstdint>
 #include <memory>
 
@@ -14,6 +16,11 @@ using PixelArray = std::unique_ptr<uint32_t[]>;
 // Reads the whole picture as 32-bit ARGB values; none for a picture without
 // pixels or when the array cannot be allocated.
 PixelArray ReadPixels(PhotoImage& picture);
+// Reads rows [firstRow, endRow) of the image into `target`, packed, in the
+// same form: ARGB32 as it is, RGB32 made opaque, other formats converted for
+// these rows only. False when that conversion runs out of memory. Safe to
+// call from several threads at once on one image.
+bool ReadRows(const QImage& image, int firstRow, int endRow, uint32_t* target);
 
 // A new 32-bit ARGB picture holding a copy of the array, which stays the caller's.
 std::unique_ptr<PhotoImage> ImageFromPixels(int32_t width, int32_t height, const uint32_t* pixels);

@@ -1,20 +1,16 @@
 #include "imaging/SkinSmoothing.h"
 
+#include "imaging/CpuDispatch.h"
 #include "imaging/ParallelFor.h"
+#include "imaging/PictureChecks.h"
 #include "imaging/PixelAccess.h"
+#include "imaging/PixelMath.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <vector>
-
-// Not with clang-cl: it accepts __builtin_cpu_supports but does not link the
-// runtime that answers it, so the program would not link.
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER)
-#include <immintrin.h>
-#endif
 
 namespace lumavo {
 
@@ -145,7 +141,7 @@ void BoxMean(float* plane, float* scratch, int32_t width, int32_t height, int32_
 // 0 at `zero`, 1 at `one`, linear between (either order).
 inline float Ramp(float value, float zero, float one)
 {
-    return std::clamp((value - zero) / (one - zero), 0.0f, 1.0f);
+    return Clamp01((value - zero) / (one - zero));
 }
 
 // Skin of every complexion gathers in a small range of the chroma plane
@@ -153,12 +149,12 @@ inline float Ramp(float value, float zero, float one)
 // very dark areas (hair, pupils, shadows) are left out.
 inline float SkinLikelihood(float r, float g, float b)
 {
-    const float y = 0.299f * r + 0.587f * g + 0.114f * b;
-    const float cb = 128.0f - 0.168736f * r - 0.331264f * g + 0.5f * b;
-    const float cr = 128.0f + 0.5f * r - 0.418688f * g - 0.081312f * b;
+    const Ycc c = ToYcc(r, g, b);
+    const float cb = 128.0f + c.cb;
+    const float cr = 128.0f + c.cr;
     const float chroma = std::min(
         { Ramp(cb, 72.0f, 82.0f), Ramp(cb, 134.0f, 126.0f), Ramp(cr, 130.0f, 138.0f), Ramp(cr, 182.0f, 170.0f) });
-    return chroma * Ramp(y, 45.0f, 85.0f);
+    return chroma * Ramp(c.y, 45.0f, 85.0f);
 }
 
 // ---- full-size passes ----------------------------------------------------
@@ -171,19 +167,13 @@ bool Gather(const QImage& image, const Layout& layout, uint32_t* pixels, float* 
 {
     const int32_t width = layout.width;
     const int32_t scale = layout.scale;
-    const QImage::Format format = image.format();
     std::atomic<bool> failed { false };
     ParallelFor(layout.lowHeight, 8, int64_t(width) * scale, [&](int32_t first, int32_t last) {
         const int32_t firstRow = first * scale;
         const int32_t endRow = std::min(layout.height, last * scale);
-        // Other formats convert this chunk's band only: no second full-size copy.
-        QImage band;
-        if (format != QImage::Format_ARGB32 && format != QImage::Format_RGB32) {
-            band = image.copy(0, firstRow, width, endRow - firstRow).convertToFormat(QImage::Format_ARGB32);
-            if (band.isNull()) {
-                failed = true;
-                return;
-            }
+        if (!ReadRows(image, firstRow, endRow, pixels + size_t(firstRow) * width)) {
+            failed = true;
+            return;
         }
         std::vector<uint32_t> sums(size_t(layout.lowWidth) * 4);
         for (int32_t low = first; low < last; ++low) {
@@ -191,23 +181,13 @@ bool Gather(const QImage& image, const Layout& layout, uint32_t* pixels, float* 
             const int32_t top = low * scale;
             const int32_t bottom = std::min(layout.height, top + scale);
             for (int32_t y = top; y < bottom; ++y) {
-                uint32_t* target = pixels + size_t(y) * width;
-                if (format == QImage::Format_ARGB32) {
-                    std::memcpy(target, image.constScanLine(y), size_t(width) * 4);
-                } else if (format == QImage::Format_RGB32) {
-                    // The fourth byte of an RGB32 pixel is padding and may hold anything.
-                    const auto* source = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
-                    for (int32_t x = 0; x < width; ++x)
-                        target[x] = source[x] | 0xFF000000u;
-                } else {
-                    std::memcpy(target, band.constScanLine(y - firstRow), size_t(width) * 4);
-                }
+                const uint32_t* line = pixels + size_t(y) * width;
                 uint32_t* sum = sums.data();
                 for (int32_t x0 = 0; x0 < width; x0 += scale, sum += 4) {
                     const int32_t x1 = std::min(width, x0 + scale);
                     uint32_t red = 0, green = 0, blue = 0, squares = 0;
                     for (int32_t x = x0; x < x1; ++x) {
-                        const uint32_t p = target[x];
+                        const uint32_t p = line[x];
                         const uint32_t r = (p >> 16) & 0xFF;
                         const uint32_t g = (p >> 8) & 0xFF;
                         const uint32_t b = p & 0xFF;
@@ -256,11 +236,6 @@ inline Tap TapAt(int32_t index, int32_t scale, int32_t count)
     return { lower, position - float(lower) };
 }
 
-inline uint32_t Channel(float value)
-{
-    return uint32_t(std::min(std::max(value + 0.5f, 0.0f), 255.0f));
-}
-
 // One row of interpolated coefficients, one array each for A and the three
 // B, every array one sample longer than the reduced row (the last sample
 // repeated) so that the upper tap never runs off the end.
@@ -287,25 +262,23 @@ void ApplyRangeScalar(
         const float r = float((p >> 16) & 0xFF);
         const float g = float((p >> 8) & 0xFF);
         const float b = float(p & 0xFF);
-        line[x] = (p & 0xFF000000u) | Channel(a * r + br) << 16 | Channel(a * g + bg) << 8 | Channel(a * b + bb);
+        line[x] = (p & 0xFF000000u) | ToByte(a * r + br) << 16 | ToByte(a * g + bg) << 8 | ToByte(a * b + bb);
     }
 }
 
 using ApplyRange = void (*)(const CoefficientRow&, const int32_t*, const float*, uint32_t*, int32_t, int32_t);
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(_MSC_VER)
+#ifdef LUMAVO_X86_DISPATCH
 
-#define LUMAVO_SKIN_AVX2 __attribute__((target("avx2,fma")))
-
-LUMAVO_SKIN_AVX2 inline __m256 LerpTaps(const float* plane, __m256i index, __m256 weight)
+LUMAVO_TARGET_AVX2_FMA inline __m256 LerpTaps(const float* plane, __m256i index, __m256 weight)
 {
     const __m256 c0 = _mm256_i32gather_ps(plane, index, 4);
     const __m256 c1 = _mm256_i32gather_ps(plane + 1, index, 4);
     return _mm256_fmadd_ps(weight, _mm256_sub_ps(c1, c0), c0);
 }
 
-// a * value + b, rounded and clamped as Channel() does.
-LUMAVO_SKIN_AVX2 inline __m256i ChannelAvx2(__m256 a, __m256 value, __m256 b)
+// a * value + b, rounded and clamped as ToByte() does.
+LUMAVO_TARGET_AVX2_FMA inline __m256i ChannelAvx2(__m256 a, __m256 value, __m256 b)
 {
     const __m256 v = _mm256_add_ps(_mm256_fmadd_ps(a, value, b), _mm256_set1_ps(0.5f));
     return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), _mm256_set1_ps(255.0f)));
@@ -314,7 +287,7 @@ LUMAVO_SKIN_AVX2 inline __m256i ChannelAvx2(__m256 a, __m256 value, __m256 b)
 // Eight pixels at a time; the taps come by gathers. Fused multiply-adds
 // round once where the scalar code rounds twice, so the two paths may
 // differ by one level where a value lands right next to a half.
-LUMAVO_SKIN_AVX2 void ApplyRangeAvx2(
+LUMAVO_TARGET_AVX2_FMA void ApplyRangeAvx2(
     const CoefficientRow& row, const int32_t* index, const float* weight, uint32_t* line, int32_t begin, int32_t end)
 {
     const __m256i lowByte = _mm256_set1_epi32(0xFF);
@@ -339,21 +312,16 @@ LUMAVO_SKIN_AVX2 void ApplyRangeAvx2(
     ApplyRangeScalar(row, index, weight, line, x, end);
 }
 
-ApplyRange PickApply()
-{
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-        return ApplyRangeAvx2;
-    return ApplyRangeScalar;
-}
-
-#else
-
-ApplyRange PickApply()
-{
-    return ApplyRangeScalar;
-}
-
 #endif
+
+ApplyRange PickApply()
+{
+#ifdef LUMAVO_X86_DISPATCH
+    if (HasAvx2Fma())
+        return ApplyRangeAvx2;
+#endif
+    return ApplyRangeScalar;
+}
 
 // out = A * in + B per channel, with A and B (planes: A, B red, B green,
 // B blue) interpolated bilinearly from the reduced planes.
@@ -403,7 +371,7 @@ std::unique_ptr<PhotoImage> SmoothSkin(const PhotoImage& picture)
 {
     const int64_t width = picture.Width();
     const int64_t height = picture.Height();
-    if (picture.IsNull() || width <= 0 || height <= 0 || uint64_t(width * height) * 4u > kMaxPictureBytes)
+    if (picture.IsNull() || !FitsInMemoryLimit(width, height))
         return nullptr;
     const Layout layout = PlanLayout(int32_t(width), int32_t(height));
     const size_t lowCount = size_t(layout.lowWidth) * size_t(layout.lowHeight);

@@ -1,16 +1,12 @@
 #include "imaging/ToneFilters.h"
 
+#include "imaging/CpuDispatch.h"
 #include "imaging/ParallelFor.h"
 #include "imaging/PixelAccess.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
-
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define LUMAVO_TONE_AVX2 1
-#include <immintrin.h>
-#endif
 
 namespace lumavo {
 
@@ -134,7 +130,7 @@ void PurplishLightBlueRange(uint32_t* pixels, size_t count)
     }
 }
 
-#ifdef LUMAVO_TONE_AVX2
+#ifdef LUMAVO_X86_DISPATCH
 
 // The vector kernels work with m = 2n + 1: word pairs (blue, red) and
 // (green, 1) times doubled weights (and 1) give it in one multiply-add each.
@@ -165,7 +161,7 @@ __attribute__((noinline, cold)) void RedoLiteral(uint32_t* block, const uint32_t
     }
 }
 
-__attribute__((target("avx2"))) void SepiaRangeAvx2(uint32_t* pixels, size_t count)
+LUMAVO_TARGET_AVX2 void SepiaRangeAvx2(uint32_t* pixels, size_t count)
 {
     const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
     const __m256i lowByte = _mm256_set1_epi32(0xFF);
@@ -310,7 +306,7 @@ LUMAVO_AVX512 void SepiaRangeAvx512(uint32_t* pixels, size_t count)
 
 #pragma GCC diagnostic pop
 
-__attribute__((target("avx2"))) void BlackWhiteRangeAvx2(uint32_t* pixels, size_t count)
+LUMAVO_TARGET_AVX2 void BlackWhiteRangeAvx2(uint32_t* pixels, size_t count)
 {
     // Bytes blue, green, red, alpha become blue, blue, blue, alpha.
     const __m256i spread = _mm256_setr_epi8(
@@ -335,10 +331,10 @@ using RangeKernel = void (*)(uint32_t* pixels, size_t count);
 
 RangeKernel PickSepia()
 {
-#ifdef LUMAVO_TONE_AVX2
+#ifdef LUMAVO_X86_DISPATCH
     if (HasAvx512())
         return SepiaRangeAvx512;
-    if (__builtin_cpu_supports("avx2"))
+    if (HasAvx2())
         return SepiaRangeAvx2;
 #endif
     return SepiaRangeScalar;
@@ -347,8 +343,8 @@ RangeKernel PickSepia()
 RangeKernel PickBlackWhite()
 {
     // A byte shuffle per eight pixels already keeps up with memory.
-#ifdef LUMAVO_TONE_AVX2
-    if (__builtin_cpu_supports("avx2"))
+#ifdef LUMAVO_X86_DISPATCH
+    if (HasAvx2())
         return BlackWhiteRangeAvx2;
 #endif
     return BlackWhiteRangeScalar;

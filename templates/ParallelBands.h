@@ -1,10 +1,10 @@
 #pragma once
 
+#include "imaging/ParallelFor.h"
+
 #include <algorithm>
 #include <cstdint>
-#include <system_error>
 #include <thread>
-#include <vector>
 
 namespace lumavo {
 
@@ -17,23 +17,10 @@ template <class Fn> void ForEachBand(int count, int64_t pixelsPerRow, Fn&& fn)
     const int64_t total = int64_t(count) * std::max<int64_t>(pixelsPerRow, 1);
     const int cores = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     const int bands = int(std::clamp<int64_t>(total / kMinPixelsPerThread, 1, std::min(cores, std::max(count, 1))));
-    if (bands <= 1) {
-        fn(0, count);
-        return;
-    }
-    std::vector<std::jthread> helpers;
-    helpers.reserve(size_t(bands - 1));
-    for (int band = 1; band < bands; ++band) {
-        const int begin = int(int64_t(count) * band / bands);
-        const int end = int(int64_t(count) * (band + 1) / bands);
-        try {
-            helpers.emplace_back([&fn, begin, end] { fn(begin, end); });
-        } catch (const std::system_error&) {
-            // No thread to be had: this band runs here.
-            fn(begin, end);
-        }
-    }
-    fn(0, int(int64_t(count) / bands));
+    const int64_t bandRows = (int64_t(count) + bands - 1) / bands;
+    ParallelFor(
+        count, bandRows, pixelsPerRow, [&fn](int64_t begin, int64_t end) { fn(int(begin), int(end)); },
+        kMinPixelsPerThread);
 }
 
 } // namespace lumavo
