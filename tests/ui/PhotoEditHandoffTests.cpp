@@ -263,8 +263,9 @@ TEST(PhotoEditHandoffTest, KeyingSoftwareIsCheckedAndInstalledOnRequest)
             EXPECT_TRUE(QFileInfo::exists(ran));
             EXPECT_GT(ticks, 5);
             QTest::qWait(50);
-            if (guard)
+            if (guard) {
                 EXPECT_FALSE(guard->opened) << registered.toStdString();
+            }
             return message;
         };
         // The key without "Pathname": told so.
