@@ -41,9 +41,9 @@ private:
 
 // One entry of the encoder list, in the order the lookup walks it.
 struct EncoderInfo {
-    QByteArray format;     // Qt image format
-    QString extensions;    // e.g. "*.JPG;*.JPEG;*.JPE;*.JFIF"
-    QString mimeType;      // e.g. "image/jpeg"
+    QByteArray format; // Qt image format
+    QString extensions; // e.g. "*.JPG;*.JPEG;*.JPE;*.JFIF"
+    QString mimeType; // e.g. "image/jpeg"
 };
 // The installed encoders (those Qt can write here).
 const QList<EncoderInfo>& InstalledEncoders();
