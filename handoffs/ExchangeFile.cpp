@@ -157,10 +157,8 @@ Status WriteExchangeFile(PhotoImage& picture, QString* path)
         return AccessDenied;
 
     RemoveNonFile(filePath);
-    // The old file is replaced only by a complete new one.
-    ImageEncoder encoder(filePath);
-    encoder.quick = true;
-    return encoder.Save(*copy, filePath);
+    // SaveImage replaces the old file only with a complete new one.
+    return SaveImage(copy, filePath, 100);
 }
 
 std::unique_ptr<PhotoImage> ReadExchangeFile(float dpi, Status* status)

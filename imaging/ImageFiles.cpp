@@ -1,7 +1,5 @@
 #include "imaging/ImageFiles.h"
 
-#include "imaging/PngWriter.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -128,9 +126,7 @@ Status ImageEncoder::Save(PhotoImage& picture, const QString& path) const
 
     // Every writer here stores pictures without alpha (RGB32 and the like) as
     // 24-bit pixels line by line, so the picture is written as it is held.
-    const bool quickPng = quick && m_mimeType == u"image/png" && HasQuickPngWriter()
-        && (picture.image().format() == QImage::Format_RGB32 || picture.image().format() == QImage::Format_ARGB32);
-    if (quickPng ? !WritePngQuickly(picture.image(), file) : !writer.write(picture.image())) {
+    if (!writer.write(picture.image())) {
         const Status status = file.error() != QFileDevice::NoError ? Win32Error : GenericError;
         file.cancelWriting();
         picture.RecordStatus(status);

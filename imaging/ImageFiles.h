@@ -24,9 +24,6 @@ public:
     const QByteArray& format() const { return m_format; }
     int32_t quality = 75;
     int32_t compression = 2; // LZW, for TIFF
-    // PNG only: one fixed row filter and the fastest compression, about twice
-    // as quick for larger files (exchange files that are read back soon).
-    bool quick = false;
 
     // Writes the picture; 1 when no encoder was found, otherwise the write's
     // status (also stored in the picture's lastStatus). The file at the path

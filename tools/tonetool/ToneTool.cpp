@@ -28,8 +28,6 @@ bool Save(PhotoImage& picture, const QString& path)
 {
     ImageEncoder encoder = EncoderFor(path);
     encoder.quality = kDefaultQuality;
-    // The file is read back soon: speed matters more than its size.
-    encoder.quick = true;
     return encoder.Save(picture, path) == Ok;
 }
 
