@@ -13,7 +13,6 @@
 #include <QFileDialog>
 #include <QImageReader>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -77,19 +76,19 @@ TEST(RoadTest, AlbumPickToSavedPortraitMatchesTheBatchCommand)
 
     // The batch command: the first placement, moved and zoomed the same way.
     const QString expected = sandbox.File("expected.png");
-    QProcess cli;
-    cli.start(test::ProgramDir() + "/lumavo-cli",
+    const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
         { "render", "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream", "--photo", photo,
             "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5", "--quality", "90", "--caption",
-            BuiltInCaptionText(), "--out", expected });
-    ASSERT_TRUE(cli.waitForFinished(60000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    QProcess place;
-    place.start(test::ProgramDir() + "/lumavo-cli",
+            BuiltInCaptionText(), "--out", expected },
+        60000);
+    ASSERT_TRUE(cli.finished);
+    ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    const test::ProgramRun place = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
         { "place", "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream", "--photo", photo,
-            "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5" });
-    ASSERT_TRUE(place.waitForFinished(60000));
-    EXPECT_EQ(QString::fromUtf8(place.readAllStandardOutput()).trimmed(),
+            "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5" },
+        60000);
+    ASSERT_TRUE(place.finished);
+    EXPECT_EQ(QString::fromUtf8(place.out).trimmed(),
         QString("%1 %2 %3 %4").arg(placed.x).arg(placed.y).arg(placed.width).arg(placed.height));
 
     QImageReader savedReader(saved);
