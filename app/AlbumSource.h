@@ -33,12 +33,17 @@ public:
 
     // Fetches a file of a remote server; `done` runs on this object's thread
     // with the bytes, or with ok = false. Not called after this object is gone.
-    // A response longer than maxBytes is cut off and counts as failed.
+    // A response longer than maxBytes is dropped as it arrives and counts as
+    // failed, and so does one that takes longer than the deadline in all.
+    // Redirects are followed only to addresses below the server, a few times.
     void Fetch(const QString& relativePath, std::function<void(const QByteArray& bytes, bool ok)> done,
         qint64 maxBytes = kMaxTransferBytes);
 
-    // How long one request may stall (no data) before it counts as failed.
-    static constexpr int kTransferTimeoutMs = 10000;
+    // How long one request may take in all, however steadily data comes.
+    static constexpr int kDeadlineMs = 10000;
+    // Tests shorten the deadline; 0 restores kDeadlineMs.
+    static void SetDeadlineForTesting(int milliseconds);
+    static constexpr int kMaxRedirects = 3;
     // No thumbnail or data file of the album is anywhere near this long.
     static constexpr qint64 kMaxTransferBytes = 16 * 1024 * 1024;
     static constexpr qint64 kMaxAlbumDataBytes = 4 * 1024 * 1024;
@@ -48,6 +53,8 @@ signals:
     void Loaded(const lumavo::AlbumData& data, bool fromServer);
 
 private:
+    struct FetchJob;
+    void Get(const QUrl& url, std::shared_ptr<FetchJob> job);
     void Finish(const QByteArray& bytes, bool ok);
 
     AlbumServer m_server;

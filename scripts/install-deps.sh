@@ -10,6 +10,8 @@ packages=(
   libfreetype-dev libfontconfig-dev
   fonts-arphic-gkai00mp fonts-wqy-zenhei
   libgtest-dev libgmock-dev libbenchmark-dev
+  # The Windows code is parsed by the cross compiler (scripts/check-windows-build.sh).
+  g++-mingw-w64-x86-64-posix
 )
 
 missing=()
