@@ -1,11 +1,8 @@
 #include "printing/CupsPrintQueue.h"
 
-#include <QBuffer>
+#include "printing/PagePdf.h"
+
 #include <QByteArray>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 
 #include <algorithm>
 #include <cmath>
@@ -19,9 +16,6 @@ namespace lumavo {
 
 namespace {
 
-// Page coordinates of the PDF, fine enough for any printer.
-constexpr int kPdfResolution = 1200;
-constexpr double kMillimetresPerInch = 25.4;
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 struct DestFree {
@@ -112,30 +106,6 @@ Paper PaperOf(const cups_size_t& size)
     paper.sizeMm = QSizeF(size.width / 100.0, size.length / 100.0);
     paper.marginsMm = QMarginsF(size.left / 100.0, size.top / 100.0, size.right / 100.0, size.bottom / 100.0);
     return paper;
-}
-
-// The page as a PDF of the paper's size, drawn in millimetres.
-bool DrawPdf(const PrintJob& job, QByteArray* pdf)
-{
-    QBuffer buffer(pdf);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(kPdfResolution);
-    writer.setTitle(job.title);
-    writer.setCreator(QStringLiteral("Lumavo"));
-    const QSizeF paperMm = job.paper.sizeMm;
-    const bool landscape = paperMm.width() > paperMm.height();
-    const QPageSize size(
-        landscape ? paperMm.transposed() : paperMm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    if (!writer.setPageLayout(QPageLayout(
-            size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter)))
-        return false;
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    painter.scale(kPdfResolution / kMillimetresPerInch, kPdfResolution / kMillimetresPerInch);
-    const bool drawn = job.drawPage(painter);
-    return painter.end() && drawn && !pdf->isEmpty();
 }
 
 struct JobState {
@@ -271,7 +241,7 @@ PrintOutcome CupsPrintQueue::Submit(const PrintJob& job)
         return outcome;
     }
     QByteArray pdf;
-    if (!DrawPdf(job, &pdf)) {
+    if (!DrawPagePdf(job, &pdf)) {
         outcome.problem = PrintProblem::DrawingFailed;
         return outcome;
     }

@@ -14,6 +14,9 @@ void DrawPicturePage(QPainter& painter, const PrintPlacement& placement, const Q
     const QRectF area = placement.pictureMm;
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Into a PDF the picture would otherwise go as a JPEG, its fine detail
+    // softened once more on its way to paper.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
     painter.translate(area.center());
     QRectF target(-area.width() / 2, -area.height() / 2, area.width(), area.height());
     if (placement.turned) {

@@ -99,6 +99,19 @@ TEST(PdfFilePrinting, ThePageIsTheSizeAndEveryCopyIsAPage)
     EXPECT_NEAR(inked.width(), 102, 0.5);
     EXPECT_NEAR(inked.height(), 102, 0.5);
 
+    // The finished picture reaches the page pixel for pixel: no lossy
+    // compression on its way (a photo's grain is what it would lose first).
+    const QImage detailed = test::MakeDetailedPhoto(300, 450, 4);
+    const QString exact = sandbox.File("exact.pdf");
+    request.copies = 1;
+    ASSERT_EQ(PrintFinishedPicture(*MakePdfFileQueue(exact), detailed, request).outcome.result, PrintResult::Printed);
+    QProcess extract;
+    extract.start(QStringLiteral("pdfimages"), { QStringLiteral("-png"), exact, sandbox.File("embedded") });
+    ASSERT_TRUE(extract.waitForFinished(30000));
+    const QImage embedded(sandbox.File("embedded-000.png"));
+    ASSERT_EQ(embedded.size(), detailed.size());
+    EXPECT_EQ(test::CompareImages(embedded.convertToFormat(QImage::Format_RGB32), detailed).maxChannelDelta, 0);
+
     // No copies, no picture: nothing is written.
     request.copies = 0;
     QFile::remove(pdf);
