@@ -83,12 +83,12 @@ void DrawTestSheet(QPainter& painter, const PrintPlacement& placement, const Pri
     auto tickLength = [](int mm) { return mm % 10 == 0 ? 5.0 : (mm % 5 == 0 ? 3.5 : 2.0); };
     for (int mm = 1; mm < int(width); ++mm) {
         painter.drawLine(QPointF(mm, 0), QPointF(mm, tickLength(mm)));
-        if (mm % 10 == 0)
+        if (mm % 10 == 0 && mm + 4 < width)
             DrawText(painter, QRectF(mm - 5, 5.3, 10, 3), Qt::AlignHCenter | Qt::AlignTop, QString::number(mm), 2.2);
     }
     for (int mm = 1; mm < int(height); ++mm) {
         painter.drawLine(QPointF(0, mm), QPointF(tickLength(mm), mm));
-        if (mm % 10 == 0)
+        if (mm % 10 == 0 && mm + 2 < height)
             DrawText(painter, QRectF(5.5, mm - 1.5, 10, 3), Qt::AlignLeft | Qt::AlignVCenter, QString::number(mm), 2.2);
     }
 
