@@ -1,9 +1,13 @@
 #include "TestUtils.h"
 #include "print/PrintedPages.h"
 #include "printing/CupsPrintQueue.h"
+#include "printing/PaperPreselection.h"
 #include "printing/PrintJobs.h"
 
+#include <QPageLayout>
 #include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -119,6 +123,24 @@ TEST(PdfFilePrinting, ThePageIsTheSizeAndEveryCopyIsAPage)
     request.copies = 1;
     EXPECT_EQ(PrintFinishedPicture(*queue, QImage(), request).outcome.problem, PrintProblem::BadRequest);
     EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST(PrintDialogPaper, ThePrintersOwnPaperOfTheSizeIsPreselected)
+{
+    if (test::PrintQueueServer().isEmpty())
+        GTEST_SKIP() << "no print queue of the tests' own (run through ctest)";
+    // Qt's print support asks the CUPS server of this thread.
+    CupsPrintQueue(1s, test::PrintQueueServer()).PrinterNames();
+    QPrinter printer(QPrinterInfo::printerInfo(QStringLiteral("LumavoPhoto")), QPrinter::HighResolution);
+    ASSERT_EQ(printer.printerName(), QStringLiteral("LumavoPhoto"));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    EXPECT_TRUE(PreselectPaper(printer, *FindPrintFormat(u"4R")));
+    const QSizeF paper = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+    EXPECT_NEAR(paper.width(), 102, 0.5);
+    EXPECT_NEAR(paper.height(), 152, 0.5);
+    // 5R is not offered: the page stays as it was.
+    EXPECT_FALSE(PreselectPaper(printer, *FindPrintFormat(u"5R")));
+    EXPECT_NEAR(printer.pageLayout().pageSize().size(QPageSize::Millimeter).width(), 102, 0.5);
 }
 
 } // namespace
