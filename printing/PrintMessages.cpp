@@ -30,6 +30,8 @@ QString PrintReportMessage(const PrintReport& report)
     case PrintResult::Refused:
         switch (outcome.problem) {
         case PrintProblem::NoPrinter:
+            if (report.printer.isEmpty())
+                return QStringLiteral("打印失败：没有设置默认打印机，请先选择打印机");
             return QStringLiteral("打印失败：找不到打印机%1").arg(printer);
         case PrintProblem::PrinterStopped:
             return WithDetail(QStringLiteral("打印失败：打印机%1已停止").arg(printer), outcome.detail);
