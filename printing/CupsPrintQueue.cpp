@@ -28,6 +28,11 @@ struct InfoFree {
 };
 using DestInfo = std::unique_ptr<cups_dinfo_t, InfoFree>;
 
+struct ConnectionClose {
+    void operator()(http_t* http) const { httpClose(http); }
+};
+using Connection = std::unique_ptr<http_t, ConnectionClose>;
+
 struct IppFree {
     void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
@@ -46,11 +51,7 @@ struct Options {
 // libcups reports an unreachable server as a missing printer: asked apart.
 bool ServiceUnreachable()
 {
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr);
-    if (!http)
-        return true;
-    httpClose(http);
-    return false;
+    return !Connection(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr));
 }
 
 QString LastError()
@@ -261,9 +262,17 @@ PrintOutcome CupsPrintQueue::Submit(const PrintJob& job)
     // The page is already the paper's size: nothing may fit or shrink it.
     options.Add("print-scaling", "none");
     if (!job.paper.name.isEmpty()) {
-        const DestInfo info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest.get()));
+        // libcups lists borderless papers under names of its own making,
+        // which no printer knows.
+        QByteArray media = job.paper.name.toUtf8();
+        if (media.endsWith("_borderless"))
+            media.chop(int(qstrlen("_borderless")));
+        // The paper options need a connection of their own (not the default one).
+        const Connection http(
+            httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr));
+        const DestInfo info(http ? cupsCopyDestInfo(http.get(), dest.get()) : nullptr);
         cups_size_t size {};
-        qstrncpy(size.media, job.paper.name.toUtf8().constData(), sizeof size.media);
+        qstrncpy(size.media, media.constData(), sizeof size.media);
         size.width = int(std::lround(job.paper.sizeMm.width() * 100));
         size.length = int(std::lround(job.paper.sizeMm.height() * 100));
         size.left = int(std::lround(job.paper.marginsMm.left() * 100));
@@ -274,9 +283,9 @@ PrintOutcome CupsPrintQueue::Submit(const PrintJob& job)
         const int before = options.count;
         if (info)
             options.count = cupsAddDestMediaOptions(
-                CUPS_HTTP_DEFAULT, dest.get(), info.get(), flags, &size, options.count, &options.values);
+                http.get(), dest.get(), info.get(), flags, &size, options.count, &options.values);
         if (options.count == before)
-            options.Add("media", job.paper.name.toUtf8());
+            options.Add("media", media);
     }
 
     const QByteArray title = job.title.toUtf8();

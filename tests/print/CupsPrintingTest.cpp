@@ -90,6 +90,8 @@ TEST_F(CupsPrinting, FourRFillsItsOwnPaperAndSitsCentredOnA4)
     EXPECT_NEAR(pageMm.width(), 102.0, kToleranceMm);
     EXPECT_NEAR(pageMm.height(), 152.0, kToleranceMm);
     ExpectRectNear(test::InkedAreaMm(page), QRectF(0, 0, 102, 152));
+    // The job asked for the printer's own paper, by the name it knows.
+    EXPECT_EQ(test::LoggedMedia(filled.outcome.jobId), QStringLiteral("na_index-4x6_4x6in"));
 
     // 5R is not offered: it lies in the middle of the loaded A4 paper,
     // (210 - 127) / 2 = 41.5 mm from the left, (297 - 178) / 2 = 59.5 mm down.
@@ -99,6 +101,7 @@ TEST_F(CupsPrinting, FourRFillsItsOwnPaperAndSitsCentredOnA4)
     EXPECT_NEAR(pageMm.width(), 210.0, kToleranceMm);
     EXPECT_NEAR(pageMm.height(), 297.0, kToleranceMm);
     ExpectRectNear(test::InkedAreaMm(a4), QRectF(41.5, 59.5 + 25.5, 127, 127));
+    EXPECT_EQ(test::LoggedMedia(centred.outcome.jobId), QStringLiteral("iso_a4_210x297mm"));
 }
 
 TEST_F(CupsPrinting, CalibrationMovesAndScalesThePrint)

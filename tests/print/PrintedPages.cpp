@@ -52,16 +52,32 @@ QString PrintedFile(int jobId, int timeoutMs)
     return {};
 }
 
-int LoggedCopies(int jobId)
+namespace {
+
+// The page log's line of a job: printer, job id, job name, paper, copies, pages.
+QList<QByteArray> LoggedJob(int jobId)
 {
-    // One line per job: printer, job id, job name, copies, pages.
     const QList<QByteArray> lines = ReadFile(PrintQueueFolder() + QStringLiteral("/log/page_log")).split('\n');
     for (const QByteArray& line : lines) {
         const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() >= 4 && fields[1].toInt() == jobId)
-            return fields[fields.size() - 2].toInt();
+        if (fields.size() >= 6 && fields[1].toInt() == jobId)
+            return fields.mid(fields.size() - 3);
     }
-    return -1;
+    return {};
+}
+
+} // namespace
+
+int LoggedCopies(int jobId)
+{
+    const QList<QByteArray> job = LoggedJob(jobId);
+    return job.isEmpty() ? -1 : job[1].toInt();
+}
+
+QString LoggedMedia(int jobId)
+{
+    const QList<QByteArray> job = LoggedJob(jobId);
+    return job.isEmpty() ? QString() : QString::fromUtf8(job[0]);
 }
 
 int PdfPages(const QString& pdf)

@@ -18,6 +18,8 @@ QString PrintQueueServer();
 QString PrintedFile(int jobId, int timeoutMs = 20000);
 // The copies the queue's page log recorded for a job; -1 when it has no line.
 int LoggedCopies(int jobId);
+// The paper the queue's page log recorded for a job (the printer's name for it).
+QString LoggedMedia(int jobId);
 
 // What poppler makes of a PDF: its number of pages and first page's size in millimetres.
 int PdfPages(const QString& pdf);
