@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 
 namespace lumavo::bench {
 
@@ -23,6 +24,21 @@ QImage MakePhoto()
             const uint32_t g = uint32_t(y * 255 / kPhotoHeight);
             const uint32_t b = uint32_t((x ^ y) & 0xFF);
             line[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+        }
+    }
+    return image;
+}
+
+QImage MakeGrainyPicture(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    std::mt19937 random(3);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int grain = int(random() % 9) - 4;
+            line[x] = qRgb(qBound(0, x * 255 / width + grain, 255), qBound(0, y * 255 / height + grain, 255),
+                qBound(0, 128 + grain * 3, 255));
         }
     }
     return image;

@@ -8,6 +8,9 @@ namespace lumavo::bench {
 
 // A 24-megapixel photo-sized picture: gradients and a fine pattern.
 QImage MakePhoto();
+// A finished portrait's size of picture: gradients with some grain, so
+// encoders and compressors work as hard as on a photo.
+QImage MakeGrainyPicture(int width, int height);
 // A template's background: gradients, opaque.
 QImage MakeBackground(int width, int height);
 // A template's foreground: an opaque patterned frame, the opening

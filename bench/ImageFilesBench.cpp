@@ -1,3 +1,4 @@
+#include "BenchPictures.h"
 #include "imaging/ImageFiles.h"
 
 #include <QTemporaryDir>
@@ -6,28 +7,16 @@
 
 #include <cstdint>
 #include <memory>
-#include <random>
 
 namespace {
 
 constexpr int kWidth = 1400;
 constexpr int kHeight = 2100;
 
-// A finished portrait's size at 350 dpi, with gradients and some grain so the
-// encoders work as hard as on a photo.
+// A finished portrait at 350 dpi.
 std::unique_ptr<lumavo::PhotoImage> MakePortrait()
 {
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    std::mt19937 random(3);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < kWidth; ++x) {
-            const int grain = int(random() % 9) - 4;
-            line[x] = qRgb(qBound(0, x * 255 / kWidth + grain, 255), qBound(0, y * 255 / kHeight + grain, 255),
-                qBound(0, 128 + grain * 3, 255));
-        }
-    }
-    auto picture = lumavo::PhotoImage::Adopt(std::move(image));
+    auto picture = lumavo::PhotoImage::Adopt(lumavo::bench::MakeGrainyPicture(kWidth, kHeight));
     picture->SetResolution(350.0f, 350.0f);
     return picture;
 }
