@@ -8,6 +8,9 @@ namespace lumavo::bench {
 
 // A 24-megapixel photo-sized picture: gradients and a fine pattern.
 QImage MakePhoto();
+// The same size as a camera gives it: soft shapes and light under grain of
+// about five levels (luma and colour noise), which no compressor can take out.
+QImage MakeGrainyPhoto();
 // A template's background: gradients, opaque.
 QImage MakeBackground(int width, int height);
 // A template's foreground: an opaque patterned frame, the opening
