@@ -22,31 +22,37 @@ constexpr double kTargetBlocks = 150000.0;
 // the light does to a backdrop is mostly luma.
 constexpr float kLumaWeight = 0.6f;
 
-// Growing the first region: a step between neighbouring blocks of at most
-// this many times the typical step around the click (grain, mottling,
-// falloff), within these bounds.
-constexpr float kStepAllowance = 2.5f;
-constexpr float kMinStep = 0.35f;
-constexpr float kMaxStep = 0.6f;
-// Blocks this close to the first region's edge may hold some subject; the
-// backdrop's own colour is learnt from the blocks further in.
-constexpr int kPlateMargin = 2;
-// The backdrop's colour is learnt again this many times, each time from the
-// blocks within this cost of the click.
-constexpr int kRefits = 4;
-constexpr float kFitLimit = 5.4f;
-// What a step between neighbouring blocks costs beside a block's difference
-// to the backdrop's colour there: an edge against the subject is a step,
-// however close the subject's colour comes to the backdrop's elsewhere.
-constexpr float kStepWeight = 9.0f;
-// The cost of each block between a block and the backdrop the colour was learnt from.
-constexpr float kDepthCost = 0.5f;
+// Each block's colour is compared with what the backdrop around it predicts,
+// from a plane fitted to the backdrop's blocks within this many blocks; the
+// ridge keeps the plane's tilt small where few blocks are known.
+constexpr int kFitReach = 3;
+constexpr float kSlopeRidge = 2.0f;
+// The backdrop's noise is measured around the click; below this (a drawn,
+// noiseless picture) it counts as this much.
+constexpr float kMinUnit = 0.15f;
+// The noise is measured within this many blocks of the click.
+constexpr int kNoiseReach = 6;
+// A block this far from its prediction (in noise units) counts half in the
+// predictions around it.
+constexpr float kTrustedCost = 6.0f;
+// A block whose pixels vary by more than this share of what the backdrop's
+// do holds part of an edge; the cost rises with the square root of the
+// excess. Below kMinSpread (in compared units squared) the backdrop counts
+// as noiseless.
+constexpr float kSpreadMargin = 1.5f;
+constexpr float kMixWeight = 8.0f;
+constexpr float kMinSpread = 0.25f;
 
-// Tolerance 0..100 as the largest cost (in the compared units) that still
-// counts as backdrop.
+// The tolerance's range in units of the backdrop's noise.
+constexpr float kToleranceBase = 3.0f;
+constexpr float kToleranceSlope = 0.09f;
+
+// Tolerance 0..100 as the largest cost (in units of the backdrop's noise)
+// that still counts as backdrop.
 float ToleranceDistance(int tolerance)
 {
-    return 2.0f + 0.14f * float(std::clamp(tolerance, BackdropKey::kMinTolerance, BackdropKey::kMaxTolerance));
+    return kToleranceBase
+        + kToleranceSlope * float(std::clamp(tolerance, BackdropKey::kMinTolerance, BackdropKey::kMaxTolerance));
 }
 
 // Distances are kept in 1/16 steps up to 4095/16: beyond that nothing is
@@ -193,131 +199,178 @@ std::vector<uint8_t> Shrink(const Grid& grid, std::vector<uint8_t> mask, int rad
     return mask;
 }
 
-// For every block, how many steps (4-connected) it lies from the nearest
-// block of the mask.
-std::vector<uint16_t> DepthOutside(const Grid& grid, const std::vector<uint8_t>& mask)
+// How far a block's colour strays from its neighbours' on a plain stretch of
+// backdrop (grain, the photo's noise, fine mottling): the median bend
+// (second difference) within `reach` blocks, which an edge nearby hardly moves.
+float NoiseAround(const Grid& grid, const std::vector<float>& blocks, int sx, int sy, int reach)
 {
-    std::vector<uint16_t> depth(grid.Count(), 0xFFFF);
-    std::vector<uint32_t> queue;
-    for (size_t i = 0; i < grid.Count(); ++i)
-        if (mask[i]) {
-            depth[i] = 0;
-            queue.push_back(uint32_t(i));
-        }
-    for (size_t head = 0; head < queue.size(); ++head) {
-        const size_t i = queue[head];
-        const int x = int(i % grid.width), y = int(i / grid.width);
-        const auto visit = [&](int nx, int ny) {
-            if (nx < 0 || ny < 0 || nx >= grid.width || ny >= grid.height)
-                return;
-            const size_t n = size_t(ny) * grid.width + nx;
-            if (depth[n] == 0xFFFF) {
-                depth[n] = uint16_t(depth[i] + 1);
-                queue.push_back(uint32_t(n));
-            }
-        };
-        visit(x - 1, y);
-        visit(x + 1, y);
-        visit(x, y - 1);
-        visit(x, y + 1);
-    }
-    return depth;
-}
-
-// The blocks reached from the seed by steps between 4-neighbours of at most
-// `step`.
-std::vector<uint8_t> ReachBySteps(const Grid& grid, const std::vector<float>& blocks, size_t seed, float step)
-{
-    std::vector<uint8_t> reached(grid.Count(), 0);
-    std::vector<uint32_t> queue;
-    queue.push_back(uint32_t(seed));
-    reached[seed] = 1;
-    for (size_t head = 0; head < queue.size(); ++head) {
-        const size_t i = queue[head];
-        const int x = int(i % grid.width), y = int(i / grid.width);
-        const Colour here = At(blocks, i);
-        const auto visit = [&](int nx, int ny) {
-            if (nx < 0 || ny < 0 || nx >= grid.width || ny >= grid.height)
-                return;
-            const size_t n = size_t(ny) * grid.width + nx;
-            if (!reached[n] && Distance(here, At(blocks, n)) <= step) {
-                reached[n] = 1;
-                queue.push_back(uint32_t(n));
-            }
-        };
-        visit(x - 1, y);
-        visit(x + 1, y);
-        visit(x, y - 1);
-        visit(x, y + 1);
-    }
-    return reached;
-}
-
-// The typical step between neighbouring blocks around the seed: the median
-// over a small window.
-float TypicalStep(const Grid& grid, const std::vector<float>& blocks, int sx, int sy)
-{
-    constexpr int kReach = 6;
-    std::vector<float> steps;
-    for (int y = std::max(0, sy - kReach); y <= std::min(grid.height - 1, sy + kReach); ++y)
-        for (int x = std::max(0, sx - kReach); x <= std::min(grid.width - 1, sx + kReach); ++x) {
+    std::vector<float> bends;
+    const auto bend = [&](size_t before, size_t here, size_t after) {
+        const Colour a = At(blocks, before), b = At(blocks, here), c = At(blocks, after);
+        bends.push_back(Distance(b, { 0.5f * (a.l + c.l), 0.5f * (a.b + c.b), 0.5f * (a.r + c.r) }));
+    };
+    for (int y = std::max(0, sy - reach); y <= std::min(grid.height - 1, sy + reach); ++y)
+        for (int x = std::max(0, sx - reach); x <= std::min(grid.width - 1, sx + reach); ++x) {
             const size_t i = size_t(y) * grid.width + x;
-            if (x + 1 < grid.width)
-                steps.push_back(Distance(At(blocks, i), At(blocks, i + 1)));
-            if (y + 1 < grid.height)
-                steps.push_back(Distance(At(blocks, i), At(blocks, i + grid.width)));
+            if (x > 0 && x + 1 < grid.width)
+                bend(i - 1, i, i + 1);
+            if (y > 0 && y + 1 < grid.height)
+                bend(i - grid.width, i, i + grid.width);
         }
-    if (steps.empty())
+    if (bends.empty())
         return 0.0f;
-    std::nth_element(steps.begin(), steps.begin() + std::ptrdiff_t(steps.size() / 2), steps.end());
-    return steps[steps.size() / 2];
+    std::nth_element(bends.begin(), bends.begin() + std::ptrdiff_t(bends.size() / 2), bends.end());
+    // For grain of spread s in each of the three channels the bend's length
+    // has a median of about 1.89 s.
+    return bends[bends.size() / 2] / 1.89f;
 }
 
-// For every block, the least over all 4-connected paths from the seed of the
-// largest cost met on the path (a minimax or "bottleneck" distance), by a
-// priority flood over quantised costs. Entering a block costs its own cost
-// or the step from the block it is entered from, whichever is more.
-std::vector<uint16_t> BottleneckDistance(const Grid& grid, const std::vector<float>& blocks,
-    const std::vector<uint16_t>& cost, float stepWeight, size_t seed)
+// The backdrop's colour around a block, from the blocks already taken for
+// backdrop near it: a plane fitted to them (the light's falloff goes on
+// across a block or two), pulled towards flat where they are few or in a line.
+struct LocalModel {
+    Colour at; // at the block itself
+    Colour slopeX, slopeY; // per block
+    float spread; // the variance of the pixels in the backdrop's blocks
+    Colour Predict(int dx, int dy) const
+    {
+        return { at.l + slopeX.l * float(dx) + slopeY.l * float(dy), at.b + slopeX.b * float(dx) + slopeY.b * float(dy),
+            at.r + slopeX.r * float(dx) + slopeY.r * float(dy) };
+    }
+};
+
+LocalModel FitAround(const Grid& grid, const std::vector<float>& blocks, const std::vector<float>& spread,
+    const std::vector<float>& trust, int x, int y)
 {
-    std::vector<uint16_t> distance(grid.Count(), kFar);
-    std::vector<uint8_t> done(grid.Count(), 0);
+    float spreadSum = 0, n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
+    float s[3] = {}, sxc[3] = {}, syc[3] = {};
+    for (int dy = -kFitReach; dy <= kFitReach; ++dy) {
+        const int ny = y + dy;
+        if (ny < 0 || ny >= grid.height)
+            continue;
+        for (int dx = -kFitReach; dx <= kFitReach; ++dx) {
+            const int nx = x + dx;
+            if (nx < 0 || nx >= grid.width)
+                continue;
+            const size_t j = size_t(ny) * grid.width + nx;
+            const float w = trust[j];
+            if (w <= 0)
+                continue;
+            const float fx = float(dx), fy = float(dy);
+            n += w;
+            spreadSum += w * spread[j];
+            sx += w * fx;
+            sy += w * fy;
+            sxx += w * fx * fx;
+            sxy += w * fx * fy;
+            syy += w * fy * fy;
+            for (int k = 0; k < 3; ++k) {
+                const float c = w * blocks[3 * j + k];
+                s[k] += c;
+                sxc[k] += fx * c;
+                syc[k] += fy * c;
+            }
+        }
+    }
+    LocalModel model {};
+    if (n < 1e-3f) {
+        model.at = At(blocks, size_t(y) * grid.width + x);
+        model.spread = spread[size_t(y) * grid.width + x];
+        return model;
+    }
+    model.spread = spreadSum / n;
+    // Least squares for c = a + bx * dx + by * dy, the slopes held back by a
+    // ridge term so that a few blocks in a row do not tilt the plane.
+    const float a11 = n, a12 = sx, a13 = sy;
+    const float a22 = sxx + kSlopeRidge, a23 = sxy, a33 = syy + kSlopeRidge;
+    const float c11 = a22 * a33 - a23 * a23, c12 = a13 * a23 - a12 * a33, c13 = a12 * a23 - a13 * a22;
+    const float c22 = a11 * a33 - a13 * a13, c23 = a12 * a13 - a11 * a23, c33 = a11 * a22 - a12 * a12;
+    const float det = a11 * c11 + a12 * c12 + a13 * c13;
+    float out[3][3];
+    for (int k = 0; k < 3; ++k) {
+        out[0][k] = (c11 * s[k] + c12 * sxc[k] + c13 * syc[k]) / det;
+        out[1][k] = (c12 * s[k] + c22 * sxc[k] + c23 * syc[k]) / det;
+        out[2][k] = (c13 * s[k] + c23 * sxc[k] + c33 * syc[k]) / det;
+    }
+    model.at = { out[0][0], out[0][1], out[0][2] };
+    model.slopeX = { out[1][0], out[1][1], out[1][2] };
+    model.slopeY = { out[2][0], out[2][1], out[2][2] };
+    return model;
+}
+
+// Grows the backdrop from the seed, the most backdrop-like block first: each
+// block taken predicts the colour of its neighbours from the backdrop around
+// it, and a neighbour's cost is how far it is from that (in units of the
+// backdrop's noise). For every block the result is the least over paths from
+// the seed of the largest cost on the path (a minimax or "bottleneck"
+// distance), so that any tolerance's region is the blocks within it; and the
+// backdrop's colour the block was predicted to have.
+void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vector<float>& spread, size_t seed,
+    float unit, std::vector<uint16_t>& distance, std::vector<float>& plate)
+{
+    distance.assign(grid.Count(), kFar);
+    plate.assign(blocks.begin(), blocks.end());
+    std::vector<uint8_t> taken(grid.Count(), 0);
+    // How far each block was from what was predicted for it, and how much it
+    // counts in the predictions around it: blocks that needed a large cost
+    // (part subject, say) hardly teach the backdrop's colour, so that a run
+    // of small steps cannot lead the prediction off into the subject.
+    std::vector<float> own(grid.Count(), 0.0f), trust(grid.Count(), 0.0f);
     std::vector<std::vector<uint32_t>> buckets(size_t(kFar) + 1);
-    distance[seed] = cost[seed];
-    buckets[cost[seed]].push_back(uint32_t(seed));
+    distance[seed] = 0;
+    buckets[0].push_back(uint32_t(seed));
     for (size_t level = 0; level <= kFar; ++level) {
         std::vector<uint32_t>& bucket = buckets[level];
-        // The bucket grows while it is worked through: new blocks that cost
-        // no more than this level land in it.
+        // The bucket grows while it is worked through: blocks that cost no
+        // more than this level land in it.
         for (size_t k = 0; k < bucket.size(); ++k) {
             const size_t i = bucket[k];
-            if (done[i])
+            if (taken[i] || distance[i] != level)
                 continue;
-            done[i] = 1;
+            taken[i] = 1;
+            const float surprise = own[i] / kTrustedCost;
+            trust[i] = 1.0f / (1.0f + surprise * surprise);
+            // What the block teaches of the backdrop: its own colour as far as
+            // it is trusted, else what was predicted for it. So the prediction
+            // carried into the subject stays the backdrop's, and each block of
+            // the subject keeps costing its difference to the backdrop.
+            for (int c = 0; c < 3; ++c)
+                plate[3 * i + c] += trust[i] * (blocks[3 * i + c] - plate[3 * i + c]);
             const int x = int(i % grid.width), y = int(i / grid.width);
-            const Colour here = At(blocks, i);
-            const auto visit = [&](int nx, int ny) {
+            const LocalModel model = FitAround(grid, plate, spread, trust, x, y);
+            const auto visit = [&](int dx, int dy) {
+                const int nx = x + dx, ny = y + dy;
                 if (nx < 0 || ny < 0 || nx >= grid.width || ny >= grid.height)
                     return;
                 const size_t n = size_t(ny) * grid.width + nx;
-                if (done[n])
+                if (taken[n])
                     return;
-                const float stepSize = Distance(here, At(blocks, n));
-                const float step = stepSize * stepWeight * kQuantum;
-                const auto d = uint16_t(std::max({ float(level), float(cost[n]), std::min(step, float(kFar)) }));
+                const Colour expected = model.Predict(dx, dy);
+                float off = Distance(At(blocks, n), expected) / unit;
+                // A block whose pixels vary more than the backdrop's do holds an
+                // edge, however close its mean comes: so a run of blocks each a
+                // little more subject (a strip of backdrop narrowing beside an
+                // arm) does not lead in.
+                const float excess = spread[n] / std::max(model.spread, kMinSpread) - kSpreadMargin;
+                if (excess > 0)
+                    off = std::max(off, kMixWeight * std::sqrt(excess));
+                const auto d = uint16_t(std::max(float(level), std::min(off * kQuantum, float(kFar))));
                 if (d < distance[n]) {
                     distance[n] = d;
+                    own[n] = off;
+                    plate[3 * n] = expected.l;
+                    plate[3 * n + 1] = expected.b;
+                    plate[3 * n + 2] = expected.r;
                     buckets[d].push_back(uint32_t(n));
                 }
             };
-            visit(x - 1, y);
-            visit(x + 1, y);
-            visit(x, y - 1);
-            visit(x, y + 1);
+            visit(-1, 0);
+            visit(1, 0);
+            visit(0, -1);
+            visit(0, 1);
         }
         std::vector<uint32_t>().swap(bucket);
     }
-    return distance;
 }
 
 // Bilinear sample of a 3-channel block plane at a picture pixel.
@@ -343,8 +396,9 @@ enum BlockState : uint8_t { kClear = 0, kEdge = 1, kKeep = 2 };
 } // namespace
 
 struct BackdropKey::Pick {
-    std::vector<float> plate; // the backdrop's colour per block, filled in under the subject
+    std::vector<float> plate; // the backdrop's colour per block, carried on under the subject
     std::vector<uint16_t> distance; // bottleneck distance from the click, in 1/16 units
+    float unit = 1; // the backdrop's noise around the click, in compared units
 };
 
 BackdropKey::~BackdropKey() = default;
@@ -384,11 +438,12 @@ bool BackdropKey::Prepare(const PhotoImage& picture)
     m_blocksX = (m_width + m_scale - 1) / m_scale;
     m_blocksY = (m_height + m_scale - 1) / m_scale;
     m_blocks.assign(size_t(m_blocksX) * size_t(m_blocksY) * 3, 0.0f);
+    m_spread.assign(size_t(m_blocksX) * size_t(m_blocksY), 0.0f);
 
     const uchar* bits = m_source.constBits();
     const qsizetype stride = m_source.bytesPerLine();
     ParallelFor(m_blocksY, 8, int64_t(m_width) * m_scale, [&](int64_t first, int64_t last) {
-        std::vector<double> sums(size_t(m_blocksX) * 3);
+        std::vector<double> sums(size_t(m_blocksX) * 4);
         for (int64_t by = first; by < last; ++by) {
             std::fill(sums.begin(), sums.end(), 0.0);
             const int top = int(by) * m_scale;
@@ -397,20 +452,29 @@ bool BackdropKey::Prepare(const PhotoImage& picture)
                 const auto* line = reinterpret_cast<const uint32_t*>(bits + stride * y);
                 for (int x = 0; x < m_width; ++x) {
                     const Colour c = ToCompared(line[x]);
-                    double* sum = &sums[3 * size_t(x / m_scale)];
+                    double* sum = &sums[4 * size_t(x / m_scale)];
                     sum[0] += c.l;
                     sum[1] += c.b;
                     sum[2] += c.r;
+                    sum[3] += c.l * c.l + c.b * c.b + c.r * c.r;
                 }
             }
             for (int bx = 0; bx < m_blocksX; ++bx) {
                 const int count = (std::min(m_width, (bx + 1) * m_scale) - bx * m_scale) * (bottom - top);
-                float* out = &m_blocks[3 * (size_t(by) * m_blocksX + bx)];
-                for (int k = 0; k < 3; ++k)
-                    out[k] = float(sums[3 * size_t(bx) + k] / count);
+                const size_t block = size_t(by) * m_blocksX + bx;
+                const double* sum = &sums[4 * size_t(bx)];
+                double squares = sum[3] / count;
+                for (int k = 0; k < 3; ++k) {
+                    const double mean = sum[k] / count;
+                    m_blocks[3 * block + k] = float(mean);
+                    squares -= mean * mean;
+                }
+                m_spread[block] = float(std::max(0.0, squares));
             }
         }
     });
+    m_noise
+        = NoiseAround({ m_blocksX, m_blocksY }, m_blocks, m_blocksX / 2, m_blocksY / 2, std::max(m_blocksX, m_blocksY));
     return true;
 }
 
@@ -430,45 +494,13 @@ bool BackdropKey::AddPickAt(uint32_t x, uint32_t y)
     const Grid grid { m_blocksX, m_blocksY };
     const int sx = int(x) / m_scale, sy = int(y) / m_scale;
     const size_t seed = size_t(sy) * grid.width + sx;
-
-    // First the region reached by small steps: the backdrop changes slowly
-    // (falloff, shadows, mottling), its edge against the subject does not.
-    const float typical = TypicalStep(grid, m_blocks, sx, sy);
-    const float step = std::clamp(kStepAllowance * typical, kMinStep, kMaxStep);
-    const float stepWeight = kStepWeight;
-    std::vector<uint8_t> region = ReachBySteps(grid, m_blocks, seed, step);
-
     auto pick = std::make_unique<Pick>();
-    const auto measure = [&](const std::vector<uint8_t>& from, float depthCost) {
-        // The backdrop's colour everywhere, learnt away from the region's edge
-        // and carried in under the subject; then each block's difference to it.
-        std::vector<uint8_t> inner = Shrink(grid, from, kPlateMargin);
-        if (!inner[seed])
-            inner = from; // a small region: all of it
-        std::vector<float> weights(grid.Count());
-        for (size_t i = 0; i < grid.Count(); ++i)
-            weights[i] = inner[i] ? 1.0f : 0.0f;
-        pick->plate = FillFrom(grid, m_blocks, weights);
-        // Far from any block the colour was learnt from, the filled-in colour
-        // is a guess: going deep into such parts costs more, so that where the
-        // subject's colour happens to meet the backdrop's the key does not
-        // run far into the subject.
-        const std::vector<uint16_t> depth = DepthOutside(grid, inner);
-        std::vector<uint16_t> cost(grid.Count());
-        for (size_t i = 0; i < grid.Count(); ++i)
-            cost[i] = uint16_t(std::min(
-                float(kFar), (Distance(At(m_blocks, i), At(pick->plate, i)) + depthCost * float(depth[i])) * kQuantum));
-        pick->distance = BottleneckDistance(grid, m_blocks, cost, stepWeight, seed);
-    };
-    measure(region, 0.0f);
-    // Again with all the backdrop found so far at a strict limit: parts the
-    // small steps did not reach now teach the backdrop's colour too.
-    for (int round = 0; round < kRefits; ++round) {
-        const auto strict = uint16_t(kFitLimit * kQuantum);
-        for (size_t i = 0; i < grid.Count(); ++i)
-            region[i] = region[i] || pick->distance[i] <= strict;
-        measure(region, round + 1 == kRefits ? kDepthCost : 0.0f);
-    }
+    // Where the click lands on a mottled patch, the noise of the picture as a
+    // whole (if less) is the better measure: it is mostly plain backdrop and
+    // smooth clothes.
+    const float local = NoiseAround(grid, m_blocks, sx, sy, kNoiseReach);
+    pick->unit = std::max(kMinUnit, std::min(local, m_noise));
+    GrowFrom(grid, m_blocks, m_spread, seed, pick->unit, pick->distance, pick->plate);
     m_picks.push_back(std::move(pick));
     return true;
 }

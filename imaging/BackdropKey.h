@@ -56,6 +56,10 @@ private:
     int m_scale = 1; // picture pixels per block side
     int m_blocksX = 0, m_blocksY = 0;
     std::vector<float> m_blocks; // mean colour per block: 3 floats (luma, cb, cr)
+    // Per block, the variance of its pixels. colours about the mean: grain on
+    // a plain backdrop, more where an edge runs through the block.
+    std::vector<float> m_spread;
+    float m_noise = 0; // the blocks' noise over the whole picture
     std::vector<std::unique_ptr<Pick>> m_picks;
 };
 
