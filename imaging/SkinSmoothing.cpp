@@ -464,9 +464,16 @@ bool RemoveBlemishes(
             }
         }
     }
-    std::vector<float>& difference = scratch;
+    // Differences of blocks averaged over about a quarter of a spot, where
+    // the grain has faded and a spot has not.
+    const int32_t calm = int32_t(std::lround(spot / (4.0 * layout.scale)));
+    std::vector<float> difference(count), calmR(low.r, low.r + count), calmG(low.g, low.g + count),
+        calmB(low.b, low.b + count);
+    if (calm > 0)
+        for (std::vector<float>* plane : { &calmR, &calmG, &calmB })
+            BoxMean(plane->data(), scratch.data(), w, h, calm);
     for (size_t i = 0; i < count; ++i)
-        difference[i] = ColourDistance(low.r[i], low.g[i], low.b[i], sr[i], sg[i], sb[i]);
+        difference[i] = ColourDistance(calmR[i], calmG[i], calmB[i], sr[i], sg[i], sb[i]);
     // The share of the way each block moves.
     constexpr int kRing = 8;
     const float ringRadius = float(reach);
