@@ -146,6 +146,24 @@ QPainterPath FrontHairPath(const Person& p)
     return path;
 }
 
+// Everything of the person that hides the backdrop: hair, head, ears, neck
+// and body.
+QPainterPath Silhouette(const Person& p, double bottom)
+{
+    QPainterPath whole;
+    whole.setFillRule(Qt::WindingFill);
+    whole.addPath(BackHairPath(p));
+    whole.addPath(HeadPath(p));
+    whole.addPath(NeckPath(p));
+    whole.addPath(BodyPath(p, bottom, p.clothes == Clothes::Suit));
+    whole.addPath(FrontHairPath(p));
+    if (p.hair == Hair::Short) {
+        for (int side : { -1, 1 })
+            whole.addEllipse(At(p, 0.5 * side, 0.03), p.height * 0.05, p.height * 0.09);
+    }
+    return whole;
+}
+
 void FillShaded(QPainter& painter, const QPainterPath& path, const QColor& base, const QPointF& light, double reach)
 {
     QRadialGradient g(light, reach);
@@ -375,6 +393,18 @@ QImage FinishPhoto(QImage image, uint32_t seed)
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+// The people's coverage of a picture of the given size.
+QImage SubjectMask(const QSize& size, std::initializer_list<Person> people)
+{
+    QImage mask(size, QImage::Format_Grayscale8);
+    mask.fill(0);
+    QPainter painter(&mask);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const Person& p : people)
+        painter.fillPath(Silhouette(p, size.height() + 10), Qt::white);
+    return mask;
+}
+
 const QColor kSkinWarm(238, 203, 178);
 const QColor kSkinFair(244, 214, 194);
 
@@ -386,53 +416,52 @@ std::vector<SamplePhoto> DrawSamplePhotos()
 
     {
         QImage image = Backdrop(2400, 3200, QColor(200, 189, 176), QColor(118, 106, 96), QPointF(1100, 1200), 501);
+        const Person woman { QPointF(1200, 1350), 1000, Hair::Long, Clothes::Blouse, kSkinFair, QColor(62, 42, 34),
+            QColor(204, 158, 152), QColor(236, 222, 212) };
         QPainter painter(&image);
-        DrawPerson(painter, image.size(),
-            { QPointF(1200, 1350), 1000, Hair::Long, Clothes::Blouse, kSkinFair, QColor(62, 42, 34),
-                QColor(204, 158, 152), QColor(236, 222, 212) },
-            true);
+        DrawPerson(painter, image.size(), woman, true);
         painter.end();
-        photos.push_back({ QStringLiteral("portrait-woman.jpg"), FinishPhoto(image, 502) });
+        photos.push_back(
+            { QStringLiteral("portrait-woman.jpg"), FinishPhoto(image, 502), SubjectMask(image.size(), { woman }) });
     }
     {
         QImage image = Backdrop(2400, 3200, QColor(168, 180, 192), QColor(78, 90, 104), QPointF(1000, 1100), 511);
+        const Person man { QPointF(1200, 1300), 960, Hair::Short, Clothes::Suit, kSkinWarm, QColor(40, 32, 28),
+            QColor(64, 68, 78), QColor(238, 238, 234) };
         QPainter painter(&image);
-        DrawPerson(painter, image.size(),
-            { QPointF(1200, 1300), 960, Hair::Short, Clothes::Suit, kSkinWarm, QColor(40, 32, 28), QColor(64, 68, 78),
-                QColor(238, 238, 234) },
-            true);
+        DrawPerson(painter, image.size(), man, true);
         painter.end();
-        photos.push_back({ QStringLiteral("portrait-man.jpg"), FinishPhoto(image, 512) });
+        photos.push_back(
+            { QStringLiteral("portrait-man.jpg"), FinishPhoto(image, 512), SubjectMask(image.size(), { man }) });
     }
     {
         QImage image = Backdrop(3000, 2000, QColor(214, 206, 194), QColor(132, 122, 110), QPointF(1500, 800), 521);
+        const Person man { QPointF(1800, 820), 600, Hair::Short, Clothes::Suit, kSkinWarm, QColor(44, 34, 28),
+            QColor(92, 98, 110), QColor(238, 238, 234) };
+        const Person woman { QPointF(1230, 900), 580, Hair::Long, Clothes::Blouse, kSkinFair, QColor(70, 48, 36),
+            QColor(232, 218, 200), QColor(210, 180, 160) };
         QPainter painter(&image);
-        DrawPerson(painter, image.size(),
-            { QPointF(1800, 820), 600, Hair::Short, Clothes::Suit, kSkinWarm, QColor(44, 34, 28), QColor(92, 98, 110),
-                QColor(238, 238, 234) },
-            true);
-        DrawPerson(painter, image.size(),
-            { QPointF(1230, 900), 580, Hair::Long, Clothes::Blouse, kSkinFair, QColor(70, 48, 36),
-                QColor(232, 218, 200), QColor(210, 180, 160) },
-            true);
+        DrawPerson(painter, image.size(), man, true);
+        DrawPerson(painter, image.size(), woman, true);
         painter.end();
-        photos.push_back({ QStringLiteral("couple-landscape.jpg"), FinishPhoto(image, 522) });
+        photos.push_back({ QStringLiteral("couple-landscape.jpg"), FinishPhoto(image, 522),
+            SubjectMask(image.size(), { man, woman }) });
     }
     {
         // An even, unshadowed green backdrop, as a keying screen is lit.
         QImage image = NewCanvas(2400, 3200, QColor(46, 160, 78));
+        const Person woman { QPointF(1200, 1350), 980, Hair::Bob, Clothes::Sweater, kSkinFair, QColor(48, 34, 28),
+            QColor(232, 228, 236), QColor(196, 200, 220) };
         {
             QPainter painter(&image);
             QRadialGradient g(QPointF(1200, 1400), 2600);
             g.setColorAt(0, QColor(52, 168, 84));
             g.setColorAt(1, QColor(42, 150, 72));
             painter.fillRect(image.rect(), g);
-            DrawPerson(painter, image.size(),
-                { QPointF(1200, 1350), 980, Hair::Bob, Clothes::Sweater, kSkinFair, QColor(48, 34, 28),
-                    QColor(232, 228, 236), QColor(196, 200, 220) },
-                false);
+            DrawPerson(painter, image.size(), woman, false);
         }
-        photos.push_back({ QStringLiteral("green-backdrop.jpg"), FinishPhoto(image, 532) });
+        photos.push_back(
+            { QStringLiteral("green-backdrop.jpg"), FinishPhoto(image, 532), SubjectMask(image.size(), { woman }) });
     }
     return photos;
 }

@@ -1,5 +1,6 @@
 // lumavo-generate-samples: draws the sample template library ("temple") and
-// the sample photos ("samples/photos") into a program folder, and writes the
+// the sample photos ("samples/photos", with the people's masks in
+// "samples/masks") into a program folder, and writes the
 // album server's data beside them ("ablum": album.xml and a piece of music).
 //
 //   lumavo-generate-samples <program folder> [--preview <folder>]
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPainter>
 
 #include <cstdio>
@@ -66,7 +68,9 @@ int main(int argc, char** argv)
 
     const QString templateRoot = QDir(programDir).filePath(QStringLiteral("temple"));
     const QString photoDir = QDir(programDir).filePath(QStringLiteral("samples/photos"));
-    if (!QDir().mkpath(templateRoot) || !QDir().mkpath(photoDir)) {
+    // Beside the photos, not among them: the file dialog shows only photos.
+    const QString maskDir = QDir(programDir).filePath(QStringLiteral("samples/masks"));
+    if (!QDir().mkpath(templateRoot) || !QDir().mkpath(photoDir) || !QDir().mkpath(maskDir)) {
         std::fprintf(stderr, "cannot create the folders under %s\n", qPrintable(programDir));
         return 1;
     }
@@ -76,8 +80,11 @@ int main(int argc, char** argv)
     bool photosOk = true;
     std::thread photoThread([&] {
         photos = DrawSamplePhotos();
-        for (const SamplePhoto& photo : photos)
+        for (const SamplePhoto& photo : photos) {
             photosOk = SavePicture(photo.image, QDir(photoDir).filePath(photo.fileName), "jpeg", 92) && photosOk;
+            const QString maskName = QFileInfo(photo.fileName).completeBaseName() + QStringLiteral(".png");
+            photosOk = SavePicture(photo.subjectMask, QDir(maskDir).filePath(maskName), "png") && photosOk;
+        }
     });
 
     const std::vector<std::function<TemplateArt()>> styles = {

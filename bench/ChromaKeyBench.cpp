@@ -1,6 +1,8 @@
 // Semi-automatic keying of a 12-megapixel studio photo: sampling the
 // backdrop at the operator's click and keying the whole picture.
 
+#include "BenchPictures.h"
+#include "imaging/BackdropKey.h"
 #include "imaging/ChromaKey.h"
 #include "imaging/PhotoImage.h"
 
@@ -72,6 +74,37 @@ void BM_SampleBackdropColor(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SampleBackdropColor)->Unit(benchmark::kMicrosecond);
+
+// Keying that keeps the subject, on a grainy 24-megapixel photo: the click
+// (the region and the backdrop's colour found once) and a tolerance change
+// (a new picture from what the click found).
+const PhotoImage& GrainyPhoto()
+{
+    static const std::unique_ptr<PhotoImage> photo = PhotoImage::Adopt(bench::MakeGrainyPhoto());
+    return *photo;
+}
+
+void BM_BackdropKeyClick24MP(benchmark::State& state)
+{
+    const PhotoImage& photo = GrainyPhoto();
+    for (auto _ : state) {
+        auto key = BackdropKey::Start(photo, 30, 30);
+        benchmark::DoNotOptimize(key.get());
+    }
+}
+BENCHMARK(BM_BackdropKeyClick24MP)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BackdropKeyTolerance24MP(benchmark::State& state)
+{
+    const auto key = BackdropKey::Start(GrainyPhoto(), 30, 30);
+    int tolerance = 40;
+    for (auto _ : state) {
+        auto keyed = key->Render(tolerance);
+        benchmark::DoNotOptimize(keyed.get());
+        tolerance = tolerance == 40 ? 60 : 40;
+    }
+}
+BENCHMARK(BM_BackdropKeyTolerance24MP)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace lumavo

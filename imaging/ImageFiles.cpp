@@ -1,5 +1,7 @@
 #include "imaging/ImageFiles.h"
 
+#include "imaging/PngCodec.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -126,7 +128,9 @@ Status ImageEncoder::Save(PhotoImage& picture, const QString& path) const
 
     // Every writer here stores pictures without alpha (RGB32 and the like) as
     // 24-bit pixels line by line, so the picture is written as it is held.
-    if (!writer.write(picture.image())) {
+    // Opaque PNGs go through the quick writer, on all cores.
+    const bool quickPng = m_mimeType == u"image/png" && picture.image().format() == QImage::Format_RGB32;
+    if (quickPng ? !WritePng24(picture.image(), file) : !writer.write(picture.image())) {
         const Status status = file.error() != QFileDevice::NoError ? Win32Error : GenericError;
         file.cancelWriting();
         picture.RecordStatus(status);

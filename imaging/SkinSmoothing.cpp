@@ -41,6 +41,19 @@ constexpr int64_t kMaxReducedSamples = int64_t(1) << 20;
 // Block sums are kept in 32 bits: scale^2 * 3 * 255^2 must fit.
 constexpr int32_t kMaxScale = 64;
 
+// Blemishes: spots up to this share of the face's width; without faces
+// given, a face is taken to be this share of the picture's short side. A
+// face box is widened by kFaceMargin of its size and taken down by
+// kNeckDepth of its height for the neck.
+constexpr double kSpotShareOfFace = 0.015;
+constexpr double kFaceShareOfShortSide = 0.5;
+constexpr double kFaceMargin = 0.1;
+constexpr double kNeckDepth = 0.6;
+// A block differing from the skin around it by less than kSpotLow (RGB
+// distance of the block means) is skin, by more than kSpotHigh a spot.
+constexpr float kSpotLow = 5.0f;
+constexpr float kSpotHigh = 12.0f;
+
 // ---- reduced planes ------------------------------------------------------
 
 struct Layout {
@@ -159,10 +172,10 @@ inline float SkinLikelihood(float r, float g, float b)
 
 // ---- full-size passes ----------------------------------------------------
 
-// Copies the picture into `pixels` as straight ARGB and gathers, per block
-// of scale x scale pixels, the means of red, green, blue and of the sum of
+// Copies the picture (unless null: `pixels` hold it already) into `pixels` as
+// straight ARGB and gathers, per block of scale x scale pixels, the means of red, green, blue and of the sum of
 // their squares.
-bool Gather(const QImage& image, const Layout& layout, uint32_t* pixels, float* meanR, float* meanG, float* meanB,
+bool Gather(const QImage* image, const Layout& layout, uint32_t* pixels, float* meanR, float* meanG, float* meanB,
     float* meanSquares)
 {
     const int32_t width = layout.width;
@@ -171,7 +184,7 @@ bool Gather(const QImage& image, const Layout& layout, uint32_t* pixels, float* 
     ParallelFor(layout.lowHeight, 8, int64_t(width) * scale, [&](int32_t first, int32_t last) {
         const int32_t firstRow = first * scale;
         const int32_t endRow = std::min(layout.height, last * scale);
-        if (!ReadRows(image, firstRow, endRow, pixels + size_t(firstRow) * width)) {
+        if (image && !ReadRows(*image, firstRow, endRow, pixels + size_t(firstRow) * width)) {
             failed = true;
             return;
         }
@@ -360,6 +373,155 @@ void Apply(const Layout& layout, const float* const planes[4], uint32_t* pixels)
     });
 }
 
+// ---- blemishes -----------------------------------------------------------
+
+// Where the smoothing may work: everywhere, or within the faces (widened a
+// little) and the necks below them.
+std::vector<float> FaceWeights(const Layout& layout, const std::vector<QRect>& faces)
+{
+    std::vector<float> weights(size_t(layout.lowWidth) * layout.lowHeight, faces.empty() ? 1.0f : 0.0f);
+    for (const QRect& face : faces) {
+        if (face.isEmpty())
+            continue;
+        const double s = layout.scale;
+        const int left = int(std::floor((face.left() - kFaceMargin * face.width()) / s));
+        const int right = int(std::ceil((face.right() + kFaceMargin * face.width()) / s));
+        const int top = int(std::floor((face.top() - kFaceMargin * face.height()) / s));
+        const int bottom = int(std::ceil((face.bottom() + kNeckDepth * face.height()) / s));
+        for (int y = std::max(0, top); y <= std::min(layout.lowHeight - 1, bottom); ++y)
+            for (int x = std::max(0, left); x <= std::min(layout.lowWidth - 1, right); ++x)
+                weights[size_t(y) * layout.lowWidth + x] = 1.0f;
+    }
+    return weights;
+}
+
+// The widest spot that counts as a blemish, in picture pixels: a share of
+// the face's width, the widest face given or else a face as wide as half the
+// picture's short side (a head-and-shoulders portrait).
+double LargestSpot(const Layout& layout, const std::vector<QRect>& faces)
+{
+    double faceWidth = 0;
+    for (const QRect& face : faces)
+        faceWidth = std::max(faceWidth, double(face.width()));
+    if (faceWidth <= 0)
+        faceWidth = kFaceShareOfShortSide * std::min(layout.width, layout.height);
+    return std::max(2.0, kSpotShareOfFace * faceWidth);
+}
+
+struct LowPlanes {
+    const float* r;
+    const float* g;
+    const float* b;
+};
+
+inline float ColourDistance(float r1, float g1, float b1, float r2, float g2, float b2)
+{
+    return std::sqrt((r1 - r2) * (r1 - r2) + (g1 - g2) * (g1 - g2) + (b1 - b2) * (b1 - b2));
+}
+
+// Small spots that differ from the skin around them fade into it. On the
+// reduced planes: the skin's colour around each sample (a mean over about two
+// spot widths that leaves out what differs from it), each sample's
+// difference to that, and whether the difference is a spot: a ring around
+// it, wider than a spot, is clear skin (an eye, a lip, an eyebrow or the
+// hairline always crosses the ring). Each pixel then moves by its block's
+// share of the way to the surrounding skin; its own grain stays. False when
+// there were none (the pixels are as they were).
+bool RemoveBlemishes(
+    const Layout& layout, const LowPlanes& low, const std::vector<float>& region, double spot, uint32_t* pixels)
+{
+    const int32_t w = layout.lowWidth, h = layout.lowHeight;
+    const size_t count = size_t(w) * h;
+    const int32_t reach = std::max(2, int32_t(std::ceil(2.0 * spot / layout.scale)));
+    std::vector<float> skin(count), sr(count), sg(count), sb(count), scratch(count), weight(count);
+    for (size_t i = 0; i < count; ++i)
+        skin[i] = SkinLikelihood(low.r[i], low.g[i], low.b[i]) * region[i];
+    // First the plain skin-weighted mean around each sample, then twice again
+    // with the samples far from it left out, closer each time: a dark spot
+    // tints the first mean a lot, and does not tint the last.
+    for (int pass = 0; pass < 3; ++pass) {
+        const float far = pass == 1 ? 4 * kSpotHigh : 2 * kSpotHigh;
+        for (size_t i = 0; i < count; ++i) {
+            float wgt = skin[i];
+            if (pass > 0)
+                wgt *= Ramp(ColourDistance(low.r[i], low.g[i], low.b[i], sr[i], sg[i], sb[i]), far, 0.5f * far);
+            weight[i] = wgt;
+            sr[i] = wgt * low.r[i];
+            sg[i] = wgt * low.g[i];
+            sb[i] = wgt * low.b[i];
+        }
+        for (std::vector<float>* plane : { &weight, &sr, &sg, &sb })
+            BoxMean(plane->data(), scratch.data(), w, h, reach);
+        for (size_t i = 0; i < count; ++i) {
+            if (weight[i] > 1e-4f) {
+                sr[i] /= weight[i];
+                sg[i] /= weight[i];
+                sb[i] /= weight[i];
+            } else {
+                sr[i] = low.r[i];
+                sg[i] = low.g[i];
+                sb[i] = low.b[i];
+            }
+        }
+    }
+    // Differences of blocks averaged over about a quarter of a spot, where
+    // the grain has faded and a spot has not.
+    const int32_t calm = int32_t(std::lround(spot / (4.0 * layout.scale)));
+    std::vector<float> difference(count), calmR(low.r, low.r + count), calmG(low.g, low.g + count),
+        calmB(low.b, low.b + count);
+    if (calm > 0)
+        for (std::vector<float>* plane : { &calmR, &calmG, &calmB })
+            BoxMean(plane->data(), scratch.data(), w, h, calm);
+    for (size_t i = 0; i < count; ++i)
+        difference[i] = ColourDistance(calmR[i], calmG[i], calmB[i], sr[i], sg[i], sb[i]);
+    // The share of the way each block moves.
+    constexpr int kRing = 8;
+    const float ringRadius = float(reach);
+    bool any = false;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const size_t i = size_t(y) * w + x;
+            // The spot's soft rim: the largest difference within a sample.
+            float here = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    here = std::max(
+                        here, difference[size_t(std::clamp(y + dy, 0, h - 1)) * w + std::clamp(x + dx, 0, w - 1)]);
+            float share = Ramp(here, kSpotLow, kSpotHigh);
+            if (share <= 0) {
+                weight[i] = 0;
+                continue;
+            }
+            float ring = 0;
+            for (int k = 0; k < kRing; ++k) {
+                const float angle = float(k) * 6.2831853f / kRing;
+                const int rx = std::clamp(x + int(std::lround(ringRadius * std::cos(angle))), 0, w - 1);
+                const int ry = std::clamp(y + int(std::lround(ringRadius * std::sin(angle))), 0, h - 1);
+                const size_t j = size_t(ry) * w + rx;
+                // Off the skin counts as not clear.
+                ring = std::max(ring, skin[j] < 0.5f ? kSpotHigh : difference[j]);
+            }
+            share *= Ramp(ring, kSpotHigh, kSpotLow) * SkinLikelihood(sr[i], sg[i], sb[i]) * region[i];
+            weight[i] = share;
+            any = any || share > 0;
+        }
+    if (!any)
+        return false;
+    // The move per block, interpolated over the pixels.
+    std::vector<float> moveA(count, 0.0f), moveR(count), moveG(count), moveB(count);
+    for (size_t i = 0; i < count; ++i) {
+        moveR[i] = weight[i] * (sr[i] - low.r[i]);
+        moveG[i] = weight[i] * (sg[i] - low.g[i]);
+        moveB[i] = weight[i] * (sb[i] - low.b[i]);
+    }
+    // Apply's form is out = A * in + B: here A is 1 and B the move.
+    for (size_t i = 0; i < count; ++i)
+        moveA[i] = 1.0f;
+    const float* const planes[4] = { moveA.data(), moveR.data(), moveG.data(), moveB.data() };
+    Apply(layout, planes, pixels);
+    return true;
+}
+
 } // namespace
 
 float SkinLikelihood(uint32_t colour)
@@ -367,7 +529,7 @@ float SkinLikelihood(uint32_t colour)
     return SkinLikelihood(float((colour >> 16) & 0xFF), float((colour >> 8) & 0xFF), float(colour & 0xFF));
 }
 
-std::unique_ptr<PhotoImage> SmoothSkin(const PhotoImage& picture)
+std::unique_ptr<PhotoImage> SmoothSkin(const PhotoImage& picture, const std::vector<QRect>& faces)
 {
     const int64_t width = picture.Width();
     const int64_t height = picture.Height();
@@ -385,8 +547,20 @@ std::unique_ptr<PhotoImage> SmoothSkin(const PhotoImage& picture)
     Plane scratch = NewPlane(lowCount);
     if (!pixels || !meanR || !meanG || !meanB || !meanSquares || !mask || !scratch)
         return PhotoImage::Adopt(QImage(), OutOfMemory);
-    if (!Gather(picture.image(), layout, pixels.get(), meanR.get(), meanG.get(), meanB.get(), meanSquares.get()))
+    if (!Gather(&picture.image(), layout, pixels.get(), meanR.get(), meanG.get(), meanB.get(), meanSquares.get()))
         return PhotoImage::Adopt(QImage(), OutOfMemory);
+
+    std::vector<float> region;
+    try {
+        region = FaceWeights(layout, faces);
+        // Blemishes first, then the statistics again from the cleaned pixels:
+        // a spot left in them would keep the skin around it from smoothing.
+        if (RemoveBlemishes(
+                layout, { meanR.get(), meanG.get(), meanB.get() }, region, LargestSpot(layout, faces), pixels.get()))
+            Gather(nullptr, layout, pixels.get(), meanR.get(), meanG.get(), meanB.get(), meanSquares.get());
+    } catch (const std::bad_alloc&) {
+        return PhotoImage::Adopt(QImage(), OutOfMemory);
+    }
 
     const int32_t lowWidth = layout.lowWidth;
     const int32_t lowHeight = layout.lowHeight;
@@ -400,7 +574,7 @@ std::unique_ptr<PhotoImage> SmoothSkin(const PhotoImage& picture)
 
     // The skin mask comes from the block colours and is smoothed so that it
     // has no hard seams.
-    eachSample([&](size_t i) { mask[i] = SkinLikelihood(meanR[i], meanG[i], meanB[i]); });
+    eachSample([&](size_t i) { mask[i] = SkinLikelihood(meanR[i], meanG[i], meanB[i]) * region[i]; });
     BoxMean(mask.get(), scratch.get(), lowWidth, lowHeight, radius);
 
     // Guided filter, first step: per window, the share of each pixel to keep

@@ -256,6 +256,105 @@ TEST(SkinSmoothingTest, HandlesEmptyTinyAndOtherFormats)
     }
 }
 
+// Mean RGB distance between the mean colour inside a disc and the mean
+// colour of the ring around it (from r to 2r): how much a spot stands out.
+double SpotContrast(const QImage& image, QPoint centre, int r)
+{
+    double in[3] = {}, out[3] = {};
+    int inCount = 0, outCount = 0;
+    for (int y = centre.y() - 2 * r; y <= centre.y() + 2 * r; ++y)
+        for (int x = centre.x() - 2 * r; x <= centre.x() + 2 * r; ++x) {
+            const int d2 = (x - centre.x()) * (x - centre.x()) + (y - centre.y()) * (y - centre.y());
+            const QRgb p = image.pixel(x, y);
+            const double c[3] = { double(qRed(p)), double(qGreen(p)), double(qBlue(p)) };
+            if (d2 <= r * r * 0.6) {
+                for (int k = 0; k < 3; ++k)
+                    in[k] += c[k];
+                ++inCount;
+            } else if (d2 >= r * r * 1.6 && d2 <= 4 * r * r) {
+                for (int k = 0; k < 3; ++k)
+                    out[k] += c[k];
+                ++outCount;
+            }
+        }
+    double sum = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double d = in[k] / inCount - out[k] / outCount;
+        sum += d * d;
+    }
+    return std::sqrt(sum);
+}
+
+// A face of grainy skin 1200 pixels wide with a red spot and a brown mole
+// 1.5% of its width across, a dark eye and a thin eyebrow: the spots fade
+// into the skin, the eye and the eyebrow stay. With a face box given, only
+// the face and the neck under it are touched.
+TEST(SkinSmoothingTest, BlemishesFadeFeaturesStay)
+{
+    constexpr int w = 1600, h = 1800, faceWidth = 1200;
+    const QRect face(200, 200, faceWidth, 1300);
+    const int spot = int(0.015 * faceWidth); // 18 pixels
+    const QPoint red(500, 900), mole(1000, 1100), outside(1565, 300), eye(600, 700), brow(1000, 560);
+    QImage image(w, h, QImage::Format_RGB32);
+    std::mt19937 random(3);
+    std::normal_distribution<double> grain(0.0, 5.0);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const double g = grain(random);
+            double r = 228, gr = 184, b = 160;
+            const auto within = [&](QPoint c, double radius) {
+                return (x - c.x()) * (x - c.x()) + (y - c.y()) * (y - c.y()) <= radius * radius;
+            };
+            if (within(red, spot / 2.0) || within(outside, spot / 2.0)) {
+                r = 226, gr = 150, b = 134;
+            } else if (within(mole, spot / 2.0)) {
+                r = 170, gr = 120, b = 100;
+            } else if (std::abs(x - eye.x()) < 90 && std::abs(y - eye.y()) < 30) {
+                r = 50, gr = 38, b = 32;
+            } else if (std::abs(x - brow.x()) < 120 && std::abs(y - brow.y()) < 6) {
+                r = 110, gr = 78, b = 62;
+            }
+            line[x] = 0xFF000000u | Rgb(int(r + g), int(gr + g), int(b + g));
+        }
+    }
+    const auto picture = PhotoImage::Adopt(image);
+    const QRect eyeArea(eye.x() - 80, eye.y() - 25, 160, 50);
+    const QRect browArea(brow.x() - 100, brow.y() - 3, 200, 6);
+    const auto meanLuma = [](const QImage& im, const QRect& area) {
+        double sum = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                sum += LumaAt(im, x, y);
+        return sum / (double(area.width()) * area.height());
+    };
+    const double skinLuma = Luma(Rgb(228, 184, 160));
+    for (const bool withFace : { false, true }) {
+        SCOPED_TRACE(withFace ? "face box given" : "no face box");
+        const auto smoothed = withFace ? SmoothSkin(*picture, { face }) : SmoothSkin(*picture);
+        ASSERT_TRUE(smoothed);
+        const QImage& after = smoothed->image();
+        for (const QPoint at : { red, mole }) {
+            const double before = SpotContrast(image, at, spot / 2), now = SpotContrast(after, at, spot / 2);
+            std::printf("[ measured ] blemish contrast %.1f -> %.1f\n", before, now);
+            EXPECT_LT(now, 0.35 * before) << at.x() << "," << at.y();
+        }
+        // The spot beside the face: untouched when the faces are known.
+        const double outsideBefore = SpotContrast(image, outside, spot / 2);
+        const double outsideAfter = SpotContrast(after, outside, spot / 2);
+        if (withFace)
+            EXPECT_NEAR(outsideAfter, outsideBefore, 0.05 * outsideBefore);
+        else
+            EXPECT_LT(outsideAfter, 0.35 * outsideBefore);
+        // Eye and eyebrow keep their depth against the skin.
+        for (const QRect& area : { eyeArea, browArea }) {
+            const double before = skinLuma - meanLuma(image, area), now = skinLuma - meanLuma(after, area);
+            EXPECT_GT(now, 0.9 * before) << area.x() << "," << area.y();
+        }
+        EXPECT_EQ(picture->image(), image);
+    }
+}
+
 TEST(SkinSmoothingTest, SkinLikelihoodSeparatesSkinFromOtherColours)
 {
     for (uint32_t skin : { Rgb(240, 210, 195), kSkin, Rgb(200, 150, 120), Rgb(120, 80, 60) })
