@@ -10,6 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev
   fonts-arphic-gkai00mp fonts-wqy-zenhei
   libgtest-dev libgmock-dev libbenchmark-dev
+  libopencv-dev opencv-data
 )
 
 missing=()
