@@ -31,7 +31,7 @@ constexpr const char* kGlassesEyeFile = "haarcascade_eye_tree_eyeglasses.xml";
 constexpr int kSmallestFace = 20;
 constexpr double kScaleStep = 1.2;
 // Width the face's upper part is scaled to for the eye detector.
-constexpr int kEyeSearchWidth = 160;
+constexpr int kEyeSearchWidth = 128;
 
 // Read through Qt, so that folder names outside the local code page work.
 bool LoadCascade(const QString& path, cv::CascadeClassifier& cascade)
@@ -92,8 +92,9 @@ struct FaceFinder::Detectors {
         cv::Mat crop;
         cv::resize(grey(around), crop, cv::Size(), scale, scale, scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
         const int smallest = std::max(1, int(find.width * scale * 0.7));
+        const int largest = std::max(smallest, int(find.width * scale * 1.5));
         std::vector<cv::Rect> seen;
-        confirm.detectMultiScale(crop, seen, 1.05, 1, 0, cv::Size(smallest, smallest));
+        confirm.detectMultiScale(crop, seen, 1.1, 1, 0, cv::Size(smallest, smallest), cv::Size(largest, largest));
         return !seen.empty();
     }
 
@@ -109,7 +110,7 @@ struct FaceFinder::Detectors {
             const double back = double(inside.width()) / kEyeSearchWidth;
             for (cv::CascadeClassifier* detector : { &eye, &glassesEye }) {
                 std::vector<cv::Rect> finds;
-                detector->detectMultiScale(crop, finds, 1.1, 3, 0, cv::Size(16, 16), cv::Size(64, 64));
+                detector->detectMultiScale(crop, finds, 1.1, 3, 0, cv::Size(12, 12), cv::Size(52, 52));
                 pair = faces::ChooseEyePair(box, ToQt(finds, back, inside.topLeft()));
                 if (pair)
                     break;
