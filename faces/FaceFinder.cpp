@@ -127,12 +127,19 @@ FaceGroup GroupOf(const std::vector<FoundFace>& faces)
     FaceGroup group;
     if (faces.empty())
         return group;
+    // Faces far smaller than the main one belong to people in the
+    // background; framing them in would push the sitters aside.
+    const int smallest = faces.front().box.height() / 2;
     long long eyes = 0;
+    int members = 0;
     for (const FoundFace& face : faces) {
+        if (face.box.height() < smallest)
+            continue;
         group.box = group.box.united(face.box);
         eyes += face.EyeLine();
+        ++members;
     }
-    group.eyeLine = int(eyes / (long long)faces.size());
+    group.eyeLine = int(eyes / members);
     return group;
 }
 

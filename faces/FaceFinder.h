@@ -35,8 +35,9 @@ struct FaceSearch {
     Status status = Ok;
 };
 
-// The faces taken together: the box around all of them and their mean eye
-// line, in photo pixels. An empty box when there is no face.
+// The faces taken together: the box around the main face (the first) and
+// every face at least half its height, and their mean eye line, in photo
+// pixels. An empty box when there is no face.
 struct FaceGroup {
     QRect box;
     int eyeLine = 0;

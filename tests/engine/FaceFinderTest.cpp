@@ -172,20 +172,32 @@ TEST_F(FaceFinderTest, MainFaceIsLargeAndCentral)
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRectF(950, 650, 500, 500), portrait);
         const double side = 500 * cornerScale;
-        painter.drawImage(QRectF(0, 0, side, side), portrait);
+        painter.drawImage(QRectF(40, 40, side, side), portrait);
         return picture;
     };
-    const FaceSearch near = s_finder->Find(scene(1.2));
+    const FaceSearch near = s_finder->Find(scene(1.15));
     ASSERT_EQ(near.faces.size(), 2u);
     EXPECT_GT(near.faces.front().box.center().x(), 950);
     EXPECT_GT(near.faces.front().box.center().y(), 650);
 
-    const FaceSearch far = s_finder->Find(scene(2.0));
+    const FaceSearch far = s_finder->Find(scene(1.7));
     ASSERT_EQ(far.faces.size(), 2u);
     EXPECT_LT(far.faces.front().box.center().x(), 950);
     // The others follow; the group box holds both.
     const FaceGroup group = GroupOf(far.faces);
     EXPECT_TRUE(group.box.contains(far.faces[0].box) && group.box.contains(far.faces[1].box));
+    EXPECT_EQ(group.eyeLine, (far.faces[0].EyeLine() + far.faces[1].EyeLine()) / 2);
+}
+
+// A small face of someone behind the sitter is found but kept out of the
+// group that gets framed.
+TEST_F(FaceFinderTest, BystanderLeftOutOfTheGroup)
+{
+    const FaceSearch search = s_finder->Find(Portrait(QStringLiteral("O4.jpg")));
+    ASSERT_EQ(search.faces.size(), 2u);
+    const FaceGroup group = GroupOf(search.faces);
+    EXPECT_EQ(group.box, search.faces.front().box);
+    EXPECT_EQ(group.eyeLine, search.faces.front().EyeLine());
 }
 
 // Pictures without faces: real landscapes, the sample templates' layers and

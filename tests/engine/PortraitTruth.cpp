@@ -1,7 +1,5 @@
 #include "PortraitTruth.h"
 
-#include "TestUtils.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
@@ -36,7 +34,7 @@ std::map<QString, std::vector<MarkedFace>> ReadMarkedFaces(const QString& listFi
 
 QString PortraitFolder()
 {
-    return QDir(SourceDir()).filePath(QStringLiteral("tests/data/faces"));
+    return QDir(QStringLiteral(LUMAVO_SOURCE_DIR)).filePath(QStringLiteral("tests/data/faces"));
 }
 
 bool Matches(const QRect& found, const QRect& marked)
