@@ -10,7 +10,6 @@
 #include <cmath>
 #include <new>
 #include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
 #include <opencv2/objdetect.hpp>
 #include <optional>
 #include <tuple>
@@ -20,9 +19,8 @@ namespace lumavo {
 namespace {
 
 // The frontal detector that found the most faces on our portraits with the
-// fewest false ones; the second, trained differently, confirms each find.
+// fewest false ones (docs/faces.md).
 constexpr const char* kFaceFile = "haarcascade_frontalface_alt2.xml";
-constexpr const char* kConfirmFile = "haarcascade_frontalface_default.xml";
 constexpr const char* kEyeFile = "haarcascade_eye.xml";
 constexpr const char* kGlassesEyeFile = "haarcascade_eye_tree_eyeglasses.xml";
 
@@ -74,29 +72,8 @@ double MainFaceScore(const QRect& box, const QSize& photo)
 
 struct FaceFinder::Detectors {
     cv::CascadeClassifier face;
-    cv::CascadeClassifier confirm;
     cv::CascadeClassifier eye;
     cv::CascadeClassifier glassesEye;
-
-    // The second detector must also see a face of about the same size
-    // around the find; patterns that fool one rarely fool both.
-    bool Confirmed(const cv::Mat& grey, const cv::Rect& find)
-    {
-        const cv::Rect around
-            = cv::Rect(find.x - find.width / 4, find.y - find.height / 4, find.width * 3 / 2, find.height * 3 / 2)
-            & cv::Rect(0, 0, grey.cols, grey.rows);
-        if (around.empty())
-            return false;
-        constexpr int kWidth = 72;
-        const double scale = double(kWidth) / around.width;
-        cv::Mat crop;
-        cv::resize(grey(around), crop, cv::Size(), scale, scale, scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
-        const int smallest = std::max(1, int(find.width * scale * 0.7));
-        const int largest = std::max(smallest, int(find.width * scale * 1.5));
-        std::vector<cv::Rect> seen;
-        confirm.detectMultiScale(crop, seen, 1.1, 1, 0, cv::Size(smallest, smallest), cv::Size(largest, largest));
-        return !seen.empty();
-    }
 
     FoundFace Eyes(const QImage& photo, const QRect& box)
     {
@@ -149,7 +126,6 @@ std::unique_ptr<FaceFinder> FaceFinder::Load(const QStringList& folders, QString
         const QDir dir(folder);
         auto detectors = std::make_unique<Detectors>();
         if (LoadCascade(dir.filePath(QString::fromLatin1(kFaceFile)), detectors->face)
-            && LoadCascade(dir.filePath(QString::fromLatin1(kConfirmFile)), detectors->confirm)
             && LoadCascade(dir.filePath(QString::fromLatin1(kEyeFile)), detectors->eye)
             && LoadCascade(dir.filePath(QString::fromLatin1(kGlassesEyeFile)), detectors->glassesEye))
             return std::unique_ptr<FaceFinder>(new FaceFinder(std::move(detectors)));
@@ -197,8 +173,6 @@ FaceSearch FaceFinder::Find(const QImage& input)
         std::vector<cv::Rect> finds;
         m_detectors->face.detectMultiScale(grey, finds, kScaleStep, 3, 0, cv::Size(kSmallestFace, kSmallestFace));
         for (const cv::Rect& find : finds) {
-            if (!m_detectors->Confirmed(grey, find))
-                continue;
             const QRect box = QRect(find.x * factor, find.y * factor, find.width * factor, find.height * factor)
                                   .intersected(photo.rect());
             if (!box.isEmpty())
