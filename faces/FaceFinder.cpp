@@ -58,6 +58,17 @@ std::vector<QRect> ToQt(const std::vector<cv::Rect>& rects, double scale, const 
     return out;
 }
 
+// A find lying mostly inside a larger one is a part of the same face (an
+// eye and the nose read as a small face), not a face of its own.
+bool InsideLarger(const cv::Rect& find, const std::vector<cv::Rect>& finds)
+{
+    for (const cv::Rect& other : finds) {
+        if (other.area() > find.area() && (other & find).area() * 2 > find.area())
+            return true;
+    }
+    return false;
+}
+
 // Large and central wins: a face at the corner must be twice the size of
 // one in the middle to be taken as the main face.
 double MainFaceScore(const QRect& box, const QSize& photo)
@@ -174,6 +185,8 @@ FaceSearch FaceFinder::Find(const QImage& input)
         std::vector<cv::Rect> finds;
         m_detectors->face.detectMultiScale(grey, finds, kScaleStep, 3, 0, cv::Size(kSmallestFace, kSmallestFace));
         for (const cv::Rect& find : finds) {
+            if (InsideLarger(find, finds))
+                continue;
             const QRect box = QRect(find.x * factor, find.y * factor, find.width * factor, find.height * factor)
                                   .intersected(photo.rect());
             if (!box.isEmpty())

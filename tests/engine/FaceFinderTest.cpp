@@ -189,6 +189,19 @@ TEST_F(FaceFinderTest, MainFaceIsLargeAndCentral)
     EXPECT_EQ(group.eyeLine, (far.faces[0].EyeLine() + far.faces[1].EyeLine()) / 2);
 }
 
+// The program's own sample portraits are drawings; the one on green shows
+// one face, found once (not again inside itself).
+TEST_F(FaceFinderTest, DrawnSamplePortraitFoundOnce)
+{
+    const QImage sample(QDir(test::ProgramDir()).filePath(QStringLiteral("samples/photos/green-backdrop.jpg")));
+    ASSERT_FALSE(sample.isNull());
+    const FaceSearch search = s_finder->Find(sample);
+    ASSERT_EQ(search.faces.size(), 1u);
+    const QRect box = search.faces.front().box;
+    EXPECT_GT(box.center().y(), sample.height() / 4);
+    EXPECT_LT(box.center().y(), sample.height() * 3 / 4);
+}
+
 // A small face of someone behind the sitter is found but kept out of the
 // group that gets framed.
 TEST_F(FaceFinderTest, BystanderLeftOutOfTheGroup)
