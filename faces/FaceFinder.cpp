@@ -58,8 +58,8 @@ std::vector<QRect> ToQt(const std::vector<cv::Rect>& rects, double scale, const 
     return out;
 }
 
-// A find lying mostly inside a larger one is a part of the same face (an
-// eye and the nose read as a small face), not a face of its own.
+// A find lying mostly inside a larger one is a part of the same face (part
+// of a face read as a small face), not a face of its own.
 bool InsideLarger(const cv::Rect& find, const std::vector<cv::Rect>& finds)
 {
     for (const cv::Rect& other : finds) {
