@@ -13,6 +13,7 @@ packages=(
   # The Windows code is parsed by the cross compiler (scripts/check-windows-build.sh).
   g++-mingw-w64-x86-64-posix
   cups printer-driver-cups-pdf poppler-utils libcups2-dev
+  libopencv-dev opencv-data
 )
 
 missing=()
