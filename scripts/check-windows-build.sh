@@ -24,12 +24,13 @@ flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wno-unused-parameter
   -isystem "$qt")
 for module in "$qt"/Qt*/; do flags+=(-isystem "${module%/}"); done
 for dir in $(pkg-config --cflags-only-I freetype2); do flags+=(-isystem "${dir#-I}"); done
-# The test framework's headers, without the rest of the host's /usr/include.
+# The test and benchmark frameworks' headers, without the rest of the host's /usr/include.
 shim="$(mktemp -d)"
 trap 'rm -rf "$shim"' EXIT
 ln -s /usr/include/gtest "$shim/gtest"
 ln -s /usr/include/gmock "$shim/gmock"
-flags+=(-I"$shim")
+ln -s /usr/include/benchmark "$shim/benchmark"
+flags+=(-isystem "$shim")
 
 mapfile -t files < <(
   cd "$here"
