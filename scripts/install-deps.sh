@@ -10,6 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev
   fonts-arphic-gkai00mp fonts-wqy-zenhei
   libgtest-dev libgmock-dev libbenchmark-dev
+  libxcb1-dev xvfb xdotool
 )
 
 missing=()

@@ -244,6 +244,7 @@ void COutputDlg::InitDialog()
     setWindowTitle(kWindowTitle);
     // Whatever the skin sets, the preview and the size column must fit.
     resize(size().expandedTo(kWorkingWindowSize));
+    CoverScreenWithoutWindowManager(this);
 
     m_state->canvas->setGeometry(kCanvasGeometry);
     m_state->canvas->SetImage(m_state->composite);
