@@ -8,6 +8,7 @@
 #include "templates/OutputRender.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
+#include "ui/FileListDates.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/StartFolders.h"
 #include "ui/WorkingWindow.h"
@@ -285,6 +286,7 @@ void COutputDlg::OnSave()
     dialog.setNameFilters({ QStringLiteral("JPEG文件 (*.jpg)"), QStringLiteral("Bitmap files (*.bmp)"),
         QStringLiteral("PNG文件 (*.png)") });
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    ShowChineseDates(&dialog);
     // A name typed without extension takes the chosen type's; a typed
     // extension always stands.
     connect(&dialog, &QFileDialog::filterSelected, &dialog,
