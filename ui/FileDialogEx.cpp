@@ -96,6 +96,45 @@ QLineEdit* MakeInfoBox(QWidget* parent, int width)
     return box;
 }
 
+// The standard controls on the left with the read-only box and the
+// information group under them; Open, Cancel and Help in one column beside
+// the name, the type and the read-only box; the frame beside them all.
+void ArrangeControls(QFileDialog* dialog, QDialogButtonBox* buttons, QWidget* readOnly, QWidget* group, QWidget* frame)
+{
+    auto* grid = qobject_cast<QGridLayout*>(dialog->layout());
+    if (!grid) {
+        if (dialog->layout()) {
+            dialog->layout()->addWidget(readOnly);
+            dialog->layout()->addWidget(group);
+            dialog->layout()->addWidget(frame);
+        }
+        return;
+    }
+    const int rows = grid->rowCount();
+    const int columns = grid->columnCount();
+    if (buttons && grid->indexOf(buttons) >= 0) {
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        grid->getItemPosition(grid->indexOf(buttons), &row, &column, &rowSpan, &columnSpan);
+        grid->removeWidget(buttons);
+        grid->addWidget(buttons, row, column, rowSpan + 1, columnSpan, Qt::AlignTop);
+    }
+    grid->addWidget(readOnly, rows, 1);
+    grid->addWidget(group, rows + 1, 0, 1, columns);
+    grid->addWidget(frame, 0, columns, rows + 2, 1, Qt::AlignCenter);
+}
+
+// The list gets the room the frame leaves: a narrow side bar, and columns
+// wide enough for a camera's file name, size, type and date.
+void GiveTheListRoom(QFileDialog* dialog)
+{
+    if (auto* splitter = dialog->findChild<QSplitter*>(QStringLiteral("splitter")))
+        splitter->setSizes({ 72, kDialogSize.width() });
+    if (auto* list = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        for (const auto& [column, width] : { std::pair { 0, 156 }, { 1, 80 }, { 2, 74 }, { 3, 128 } })
+            list->header()->resizeSection(column, width);
+    }
+}
+
 } // namespace
 
 struct CFileDialogEx::Panel {
@@ -165,37 +204,11 @@ CFileDialogEx::CFileDialogEx(QWidget* parent)
         });
     }
 
-    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
-        const int rows = grid->rowCount();
-        const int columns = grid->columnCount();
-        // Open, Cancel and Help stand in one column beside the name, the type
-        // and the read-only box.
-        if (buttons && grid->indexOf(buttons) >= 0) {
-            int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
-            grid->getItemPosition(grid->indexOf(buttons), &row, &column, &rowSpan, &columnSpan);
-            grid->removeWidget(buttons);
-            grid->addWidget(buttons, row, column, rowSpan + 1, columnSpan, Qt::AlignTop);
-        }
-        grid->addWidget(m_panel->readOnly, rows, 1);
-        grid->addWidget(group, rows + 1, 0, 1, columns);
-        grid->addWidget(m_panel->frame, 0, columns, rows + 2, 1, Qt::AlignCenter);
-    } else if (layout()) {
-        layout()->addWidget(m_panel->readOnly);
-        layout()->addWidget(group);
-        layout()->addWidget(m_panel->frame);
-    }
+    ArrangeControls(this, buttons, m_panel->readOnly, group, m_panel->frame);
     // One size, as the operator knows it: no sizing grip, no resizing.
     setSizeGripEnabled(false);
     setFixedSize(kDialogSize);
-    // The list gets the room the frame leaves: a narrow side bar, and
-    // columns wide enough for a camera's file name, size, type and date.
-    if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter")))
-        splitter->setSizes({ 72, kDialogSize.width() });
-    if (auto* list = findChild<QTreeView*>(QStringLiteral("treeView"))) {
-        for (const auto& [column, width] : { std::pair { 0, 156 }, { 1, 80 }, { 2, 74 }, { 3, 128 } })
-            list->header()->resizeSection(column, width);
-    }
-
+    GiveTheListRoom(this);
     ShowChineseDates(this);
     connect(this, &QFileDialog::currentChanged, this, &CFileDialogEx::OnSelectionChanged);
 }
