@@ -3,7 +3,13 @@
 #include <QGuiApplication>
 #include <QWidget>
 
-#if defined(LUMAVO_HAVE_XCB) && QT_CONFIG(xcb)
+#if defined(LUMAVO_HAVE_XCB)
+#if QT_CONFIG(xcb)
+#define LUMAVO_ASK_X_SERVER 1
+#endif
+#endif
+
+#if defined(LUMAVO_ASK_X_SERVER)
 #include <cstdlib>
 #include <xcb/xcb.h>
 
