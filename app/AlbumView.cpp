@@ -462,7 +462,9 @@ void CAlbumView::keyPressEvent(QKeyEvent* event)
         Highlight(current - kColumns);
         break;
     case Qt::Key_Down:
-        Highlight(current + kColumns);
+        // From above the last row's gap, Down lands on the last template.
+        if (current / kColumns < (count() - 1) / kColumns)
+            Highlight(std::min(current + kColumns, count() - 1));
         break;
     case Qt::Key_PageUp:
         TurnPage(-1);

@@ -19,7 +19,8 @@ class CAlbumSource;
 
 // The template album: pages of thumbnails (3 x 2) that turn with a slide.
 //
-// Keys: Left/Right move the highlight (across pages), Up/Down by a row,
+// Keys: Left/Right move the highlight (across pages), Up/Down by a row (Down
+// into the last row's gap lands on the last template),
 // PageUp/PageDown turn a page, Home/End go to the first/last template, Space
 // picks the highlighted template. Enter picks it too, unless it is already
 // the picked one: then Enter is left to the window around the album (the

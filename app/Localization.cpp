@@ -51,7 +51,34 @@ QStringList Installed(const QStringList& families, const char* const* names, siz
     return found;
 }
 
-bool LoadTranslation(QApplication& app, const QString& name)
+// Qt's Chinese catalogue still has the file types of the file dialogs
+// ("Folder", "%1 File", ...) under their old context; the lists would show
+// them in English. This fills them from there.
+class FileTypeTranslations : public QTranslator {
+public:
+    FileTypeTranslations(QTranslator* catalogue, QObject* parent)
+        : QTranslator(parent)
+        , m_catalogue(catalogue)
+    {
+    }
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation, int n) const override
+    {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return QString();
+        const QString found = m_catalogue->translate("QFileDialog", sourceText, disambiguation, n);
+        if (!found.isEmpty())
+            return found;
+        if (qstrcmp(sourceText, "Shortcut") == 0)
+            return QStringLiteral("快捷方式");
+        return QString();
+    }
+
+private:
+    QTranslator* m_catalogue;
+};
+
+QTranslator* LoadTranslation(QApplication& app, const QString& name)
 {
     auto translator = std::make_unique<QTranslator>();
     const QStringList folders = {
@@ -61,11 +88,11 @@ bool LoadTranslation(QApplication& app, const QString& name)
     for (const QString& folder : folders) {
         if (translator->load(QLocale(QLocale::Chinese, QLocale::China), name, QStringLiteral("_"), folder)) {
             translator->setParent(&app);
-            app.installTranslator(translator.release());
-            return true;
+            app.installTranslator(translator.get());
+            return translator.release();
         }
     }
-    return false;
+    return nullptr;
 }
 
 } // namespace
@@ -73,7 +100,9 @@ bool LoadTranslation(QApplication& app, const QString& name)
 bool InstallChineseInterface(QApplication& app)
 {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    const bool translated = LoadTranslation(app, QStringLiteral("qtbase"));
+    QTranslator* qtbase = LoadTranslation(app, QStringLiteral("qtbase"));
+    if (qtbase)
+        app.installTranslator(new FileTypeTranslations(qtbase, &app));
     LoadTranslation(app, QStringLiteral("qtmultimedia"));
 
     const QStringList families = QFontDatabase::families();
@@ -90,7 +119,7 @@ bool InstallChineseInterface(QApplication& app)
         app.setFont(font);
         g_interfaceFamily = interface.first();
     }
-    return translated;
+    return qtbase != nullptr;
 }
 
 QString InterfaceFontFamily()

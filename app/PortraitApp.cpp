@@ -1,5 +1,6 @@
 #include "app/PortraitApp.h"
 
+#include "app/FocusReturn.h"
 #include "app/Localization.h"
 #include "app/SplashWnd.h"
 #include "app/Startup.h"
@@ -24,6 +25,8 @@ int CPortraitApp::Run(int argc, char** argv)
     app.setApplicationName(QString::fromLatin1(kProductName));
     CPortraitApp portraitApp;
     app.installEventFilter(&portraitApp);
+    CFocusReturn focusReturn;
+    app.installEventFilter(&focusReturn);
 
     CreateShortcuts();
     WriteTemplateRoot();

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -40,6 +41,8 @@ CTemplateBrowserDlg::CTemplateBrowserDlg(QWidget* parent)
     m_player->setObjectName(QStringLiteral("player"));
 
     connect(m_album, &CShockwaveFlash::FSCommand, this, &CTemplateBrowserDlg::OnAlbumCommand);
+    // Once the operator types a name, the arrows edit it.
+    connect(m_nameBox, &QLineEdit::textEdited, this, [this] { m_nameTyped = true; });
     MapCommand(kCmdOk, [this] { OnEnterTemplate(); });
     MapCommand(kCmdEnter, [this] { OnEnterTemplate(); });
     MapCommand(kCmdExit, [this] { OnCancelBrowser(); });
@@ -101,6 +104,38 @@ void CTemplateBrowserDlg::OnAlbumCommand(const QString& command, const QString& 
     if (command != QLatin1String("bt") || args.isNull())
         return;
     m_nameBox->setText(args);
+    m_nameTyped = false;
+    // The beginning of a long name tells templates apart, not its tail.
+    m_nameBox->setCursorPosition(0);
+}
+
+bool CTemplateBrowserDlg::PassKeyToAlbum(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (m_nameTyped)
+            return false;
+        break;
+    default:
+        return false;
+    }
+    QWidget* album = m_album->Movie();
+    if (!album)
+        return false;
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat());
+    copy.setAccepted(false);
+    QCoreApplication::sendEvent(album, &copy);
+    if (!copy.isAccepted())
+        return false;
+    // The album keeps the keyboard from here on, so its highlight shows.
+    album->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void CTemplateBrowserDlg::OnEnterTemplate()
@@ -136,6 +171,9 @@ void CTemplateBrowserDlg::showEvent(QShowEvent* event)
 
 bool CTemplateBrowserDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // The album's keys work from the start, while the name box has the focus.
+    if (watched == m_nameBox && event->type() == QEvent::KeyPress && PassKeyToAlbum(static_cast<QKeyEvent*>(event)))
+        return true;
     const bool rightPress = (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
         && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
     if (rightPress || event->type() == QEvent::ContextMenu) {

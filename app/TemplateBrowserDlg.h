@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class QKeyEvent;
 class QLineEdit;
 
 namespace lumavo {
@@ -43,11 +44,16 @@ protected:
 private:
     void InitDialog();
     void StartMovies();
+    // Hands an album key (arrows, Page Up/Down) pressed in the name box to
+    // the album, which takes the focus; false when the box keeps it.
+    bool PassKeyToAlbum(QKeyEvent* event);
 
     std::optional<TemplateFolder> m_folder;
     QLineEdit* m_nameBox = nullptr;
     CShockwaveFlash* m_album = nullptr;
     CShockwaveFlash* m_player = nullptr;
+    // The operator has typed in the name box since the album's last pick.
+    bool m_nameTyped = false;
 };
 
 } // namespace lumavo

@@ -14,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   cups printer-driver-cups-pdf poppler-utils libcups2-dev
   libopencv-dev opencv-data
+  libxcb1-dev xvfb xdotool
 )
 
 missing=()

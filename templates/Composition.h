@@ -20,8 +20,11 @@ struct PhotoPlacement {
 // The photo fitted (never enlarged) and centred in the opening.
 PhotoPlacement PlacePhoto(const LayerRect& opening, int32_t photoWidth, int32_t photoHeight);
 PhotoPlacement MovePlacement(PhotoPlacement placement, int32_t dx, int32_t dy);
+// The least width that shrinking leaves: the photo stays in sight.
+inline constexpr int32_t kMinimumZoomWidth = 20;
 // Grows by step on the left and the right and proportionally on the top and
-// the bottom. A placement of width 0 or less is returned unchanged.
+// the bottom. A placement of width 0 or less is returned unchanged; a
+// shrink stops at kMinimumZoomWidth (the last step is cut short to reach it).
 PhotoPlacement ZoomPlacement(PhotoPlacement placement, int32_t step);
 
 // Where a composite is shown (the picture control of the working windows).

@@ -1,6 +1,8 @@
 #include "imaging/PixelAccess.h"
 #include "templates/Composition.h"
 
+#include <algorithm>
+
 namespace lumavo {
 
 namespace {
@@ -32,9 +34,20 @@ PhotoPlacement MovePlacement(PhotoPlacement placement, int32_t dx, int32_t dy)
 
 PhotoPlacement ZoomPlacement(PhotoPlacement placement, int32_t step)
 {
-    // Nothing placed yet, or shrunk away: the proportion is unknown.
+    // Nothing placed yet: the proportion is unknown.
     if (placement.width <= 0)
         return placement;
+    // Shrinking stops at the floor, so the photo never passes through zero
+    // and growing always works again. A placement already below the floor
+    // (a tiny photo at its own size) only grows.
+    if (step < 0) {
+        if (placement.width <= kMinimumZoomWidth)
+            return placement;
+        const int64_t room = (int64_t(placement.width) - kMinimumZoomWidth) / 2;
+        step = int32_t(std::max<int64_t>(step, -room));
+        if (step == 0)
+            return placement;
+    }
     const int64_t d = int64_t(placement.height) * step / placement.width;
     const int64_t x = int64_t(placement.x) - step;
     const int64_t y = int64_t(placement.y) - d;

@@ -2,16 +2,23 @@
 
 #include "imaging/PixelAccess.h"
 #include "imaging/ScaledLoad.h"
+#include "ui/FileListDates.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeView>
 
 namespace lumavo {
 
@@ -32,9 +39,16 @@ const QStringList kShownFilterTexts = {
     QStringLiteral("所有文件 "),
 };
 
-// Client size of the preview frame in pixels (inside its one-pixel border).
-constexpr int kFrameClientWidth = 100;
-constexpr int kFrameClientHeight = 114;
+// Client size of the preview frame in pixels (inside its one-pixel border):
+// a portrait photo fills it, big enough to judge the face. With the frame
+// beside the list the dialog keeps to an 800 x 600 screen with a title bar.
+constexpr int kFrameClientWidth = 240;
+constexpr int kFrameClientHeight = 360;
+constexpr QSize kDialogSize(790, 500);
+
+const QString kHelpText = QStringLiteral("请选择顾客的相片（JPEG 或 PNG 文件）。\n"
+                                         "在列表中单击一个文件，右边即显示相片和它的宽、高；"
+                                         "双击文件或按“打开”载入相片，按“取消”则不载入相片。");
 
 // The preview frame keeps what it shows, so covering and uncovering the
 // dialog does not wipe the preview.
@@ -82,10 +96,51 @@ QLineEdit* MakeInfoBox(QWidget* parent, int width)
     return box;
 }
 
+// The standard controls on the left with the read-only box and the
+// information group under them; Open, Cancel and Help in one column beside
+// the name, the type and the read-only box; the frame beside them all.
+void ArrangeControls(QFileDialog* dialog, QDialogButtonBox* buttons, QWidget* readOnly, QWidget* group, QWidget* frame)
+{
+    auto* grid = qobject_cast<QGridLayout*>(dialog->layout());
+    if (!grid) {
+        if (dialog->layout()) {
+            dialog->layout()->addWidget(readOnly);
+            dialog->layout()->addWidget(group);
+            dialog->layout()->addWidget(frame);
+        }
+        return;
+    }
+    const int rows = grid->rowCount();
+    const int columns = grid->columnCount();
+    if (buttons && grid->indexOf(buttons) >= 0) {
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        grid->getItemPosition(grid->indexOf(buttons), &row, &column, &rowSpan, &columnSpan);
+        grid->removeWidget(buttons);
+        grid->addWidget(buttons, row, column, rowSpan + 1, columnSpan, Qt::AlignTop);
+    }
+    grid->addWidget(readOnly, rows, 1);
+    grid->addWidget(group, rows + 1, 0, 1, columns);
+    grid->addWidget(frame, 0, columns, rows + 2, 1, Qt::AlignCenter);
+}
+
+// The list gets the room the frame leaves: a narrow side bar, and columns
+// wide enough for a camera's file name, size, type and date.
+void GiveTheListRoom(QFileDialog* dialog)
+{
+    if (auto* splitter = dialog->findChild<QSplitter*>(QStringLiteral("splitter")))
+        splitter->setSizes({ 72, kDialogSize.width() });
+    if (auto* list = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        for (const auto& [column, width] : { std::pair { 0, 156 }, { 1, 80 }, { 2, 74 }, { 3, 128 } })
+            list->header()->resizeSection(column, width);
+    }
+}
+
 } // namespace
 
 struct CFileDialogEx::Panel {
     PreviewLabel* frame = nullptr;
+    QCheckBox* readOnly = nullptr;
+    QPushButton* help = nullptr;
     QLineEdit* width = nullptr;
     QLineEdit* height = nullptr;
     QLineEdit* location = nullptr;
@@ -114,10 +169,9 @@ CFileDialogEx::CFileDialogEx(QWidget* parent)
     }
     selectNameFilter(kNameFilters.first());
 
-    // The panel: information boxes in the group box, the frame to its right.
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("previewPanel"));
-    auto* group = new QGroupBox(QStringLiteral("图像预浏览"), panel);
+    // The panel: information boxes in the group box under the list, the
+    // frame to their right, beside the whole dialog.
+    auto* group = new QGroupBox(QStringLiteral("图像预浏览"), this);
     auto* rows = new QGridLayout(group);
     m_panel->width = MakeInfoBox(group, 60);
     m_panel->height = MakeInfoBox(group, 60);
@@ -133,17 +187,29 @@ CFileDialogEx::CFileDialogEx(QWidget* parent)
     rows->addWidget(new QLabel(QStringLiteral("位置:"), group), 2, 0);
     rows->addWidget(m_panel->location, 2, 1, 1, 3);
     rows->setColumnStretch(3, 1);
-    m_panel->frame = new PreviewLabel(panel);
+    m_panel->frame = new PreviewLabel(this);
+    m_panel->frame->setObjectName(QStringLiteral("previewFrame"));
 
-    auto* across = new QHBoxLayout(panel);
-    across->setContentsMargins(0, 0, 0, 0);
-    across->addWidget(group, 1);
-    across->addWidget(m_panel->frame, 0, Qt::AlignBottom);
-    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
-        grid->addWidget(panel, grid->rowCount(), 0, 1, grid->columnCount());
-    else if (layout())
-        layout()->addWidget(panel);
+    // Opening a photo never writes it: the box is there, as on the dialogs
+    // operators know, and changes nothing.
+    m_panel->readOnly = new QCheckBox(QStringLiteral("以只读方式打开(&R)"), this);
+    m_panel->readOnly->setObjectName(QStringLiteral("readOnlyBox"));
 
+    auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    if (buttons) {
+        m_panel->help = buttons->addButton(QDialogButtonBox::Help);
+        connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
+            QMessageBox box(QMessageBox::Information, kDialogTitle, kHelpText, QMessageBox::Ok, this);
+            box.exec();
+        });
+    }
+
+    ArrangeControls(this, buttons, m_panel->readOnly, group, m_panel->frame);
+    // One size, as the operator knows it: no sizing grip, no resizing.
+    setSizeGripEnabled(false);
+    setFixedSize(kDialogSize);
+    GiveTheListRoom(this);
+    ShowChineseDates(this);
     connect(this, &QFileDialog::currentChanged, this, &CFileDialogEx::OnSelectionChanged);
 }
 
@@ -152,6 +218,16 @@ CFileDialogEx::~CFileDialogEx() = default;
 QLabel* CFileDialogEx::PreviewFrame() const
 {
     return m_panel->frame;
+}
+
+QCheckBox* CFileDialogEx::ReadOnlyBox() const
+{
+    return m_panel->readOnly;
+}
+
+QPushButton* CFileDialogEx::HelpButton() const
+{
+    return m_panel->help;
 }
 
 QLineEdit* CFileDialogEx::WidthBox() const

@@ -6,15 +6,18 @@
 
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace lumavo {
 
 // The photo file dialog: the Qt-drawn file dialog titled
 // "打开图片预览对话框" with the filters ".JPG .JPEG", ".PNG" and
-// "所有文件 ", and a preview panel "图像预浏览" that shows the selected
-// picture fitted into a frame with its width, height and full path.
+// "所有文件 ", a read-only check box and a Help button, and a preview panel
+// "图像预浏览" that shows the selected picture fitted into a frame with its
+// width, height and full path. Its size is fixed.
 class CFileDialogEx : public QFileDialog {
     Q_OBJECT
 public:
@@ -24,6 +27,8 @@ public:
 
     // The panel's controls.
     QLabel* PreviewFrame() const;
+    QCheckBox* ReadOnlyBox() const;
+    QPushButton* HelpButton() const;
     QLineEdit* WidthBox() const;
     QLineEdit* HeightBox() const;
     QLineEdit* LocationBox() const;

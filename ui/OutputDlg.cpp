@@ -8,6 +8,7 @@
 #include "templates/OutputRender.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
+#include "ui/FileListDates.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/StartFolders.h"
 #include "ui/WorkingWindow.h"
@@ -244,6 +245,7 @@ void COutputDlg::InitDialog()
     setWindowTitle(kWindowTitle);
     // Whatever the skin sets, the preview and the size column must fit.
     resize(size().expandedTo(kWorkingWindowSize));
+    CoverScreenWithoutWindowManager(this);
 
     m_state->canvas->setGeometry(kCanvasGeometry);
     m_state->canvas->SetImage(m_state->composite);
@@ -284,6 +286,7 @@ void COutputDlg::OnSave()
     dialog.setNameFilters({ QStringLiteral("JPEG文件 (*.jpg)"), QStringLiteral("Bitmap files (*.bmp)"),
         QStringLiteral("PNG文件 (*.png)") });
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    ShowChineseDates(&dialog);
     // A name typed without extension takes the chosen type's; a typed
     // extension always stands.
     connect(&dialog, &QFileDialog::filterSelected, &dialog,

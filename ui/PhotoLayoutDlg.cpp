@@ -11,6 +11,7 @@
 #include "ui/WorkingWindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
 
@@ -20,6 +21,7 @@ namespace {
 
 constexpr int32_t kMoveStep = 5;
 constexpr int32_t kZoomStep = 5;
+const QString kWindowTitle = QStringLiteral("相片排版");
 
 } // namespace
 
@@ -41,7 +43,7 @@ CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
     : CCommandDialog(parent)
     , m_state(std::make_unique<State>())
 {
-    setWindowTitle(QStringLiteral("相片排版"));
+    setWindowTitle(kWindowTitle);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     resize(kWorkingWindowSize);
     m_state->canvas = new CPhotoCanvas(this);
@@ -64,6 +66,9 @@ CPhotoLayoutDlg::~CPhotoLayoutDlg()
 void CPhotoLayoutDlg::SetFolder(const TemplateFolder& folder)
 {
     m_state->folder = folder;
+    // The title bar names the template being worked on.
+    const QString name = QDir(folder.path()).dirName();
+    setWindowTitle(name.isEmpty() ? kWindowTitle : kWindowTitle + QStringLiteral(" - ") + name);
 }
 
 int CPhotoLayoutDlg::exec()
@@ -178,6 +183,7 @@ void CPhotoLayoutDlg::InitDialog()
     skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("返回上一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("photoedit"), QStringLiteral("编辑处理相片!"));
     resize(size().expandedTo(kWorkingWindowSize));
+    CoverScreenWithoutWindowManager(this);
 
     State& state = *m_state;
     state.canvas->setGeometry(kCanvasGeometry);

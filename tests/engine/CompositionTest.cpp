@@ -128,6 +128,13 @@ TEST(PlacementTest, WorkedExamples)
     // division by zero, nothing changes.
     EXPECT_EQ(ZoomPlacement(PhotoPlacement {}, 5), PhotoPlacement {});
     EXPECT_EQ(ZoomPlacement(PhotoPlacement { 10, 10, -5, 3 }, -5), (PhotoPlacement { 10, 10, -5, 3 }));
+    // Shrinking stops at the floor: the last step is cut short to reach it,
+    // a photo already below it only grows.
+    EXPECT_EQ(ZoomPlacement(PhotoPlacement { 0, 0, 24, 36 }, -5), (PhotoPlacement { 2, 3, 20, 30 }));
+    EXPECT_EQ(ZoomPlacement(PhotoPlacement { 2, 3, 20, 30 }, -5), (PhotoPlacement { 2, 3, 20, 30 }));
+    EXPECT_EQ(ZoomPlacement(PhotoPlacement { 0, 0, 8, 8 }, -5), (PhotoPlacement { 0, 0, 8, 8 }));
+    EXPECT_EQ(ZoomPlacement(PhotoPlacement { 0, 0, 8, 8 }, 5), (PhotoPlacement { -5, -5, 18, 18 }));
+    EXPECT_EQ(ZoomPlacement(PhotoPlacement { 0, 0, 100, 60 }, -1000), (PhotoPlacement { 40, 24, 20, 12 }));
     // Far edges of the 32-bit range stay defined.
     EXPECT_EQ(MovePlacement(PhotoPlacement { INT32_MAX - 2, 0, 10, 10 }, 5, 0).x, INT32_MAX);
     const PhotoPlacement huge { 0, 0, 2, INT32_MAX };

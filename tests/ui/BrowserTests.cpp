@@ -1,4 +1,5 @@
 #include "TestUtils.h"
+#include "app/AlbumView.h"
 #include "app/PortraitApp.h"
 #include "app/ShockwaveFlash.h"
 #include "app/SplashWnd.h"
@@ -96,6 +97,56 @@ TEST_F(BrowserTest, OnlyTheBtCommandFillsTheNameBox)
         QTest::keyClick(browser.NameBox(), Qt::Key_Escape);
     });
     EXPECT_FALSE(browser.isVisible());
+}
+
+// From the start the album answers its keys while the name box has the
+// focus; a name typed into the box keeps the arrows for editing.
+TEST_F(BrowserTest, AlbumKeysWorkFromTheNameBox)
+{
+    CTemplateBrowserDlg browser;
+    RunBrowser(browser, [&] {
+        // The browser closes however the checks end.
+        struct Close {
+            CTemplateBrowserDlg& browser;
+            ~Close() { SendCommand(&browser, 6002); }
+        } close { browser };
+        auto* album = qobject_cast<CAlbumView*>(browser.Album()->Movie());
+        ASSERT_NE(album, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return album->isLoaded(); }, 10000));
+        ASSERT_EQ(album->count(), 4);
+        // The window becomes active a moment after it shows on a busy machine.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return browser.NameBox()->hasFocus(); }, 10000));
+
+        // Right from the box moves the album's highlight; Down from above the
+        // last row's gap lands on the last template; Enter picks it.
+        QTest::keyClick(browser.NameBox(), Qt::Key_Right);
+        EXPECT_EQ(album->Highlighted(), 1);
+        EXPECT_TRUE(album->hasFocus());
+        QTest::keyClick(album, Qt::Key_Down);
+        EXPECT_EQ(album->Highlighted(), 3);
+        QTest::keyClick(album, Qt::Key_Return);
+        EXPECT_EQ(browser.NameBox()->text(), QStringLiteral("春日花语"));
+
+        // Page Down from the box reaches the album too.
+        browser.NameBox()->setFocus();
+        QTest::keyClick(browser.NameBox(), Qt::Key_PageDown);
+        EXPECT_TRUE(album->hasFocus());
+
+        // A long name shows its beginning.
+        const QString longName = QStringLiteral("4R-classic-cream-with-a-long-tail");
+        emit browser.Album()->FSCommand("bt", longName);
+        EXPECT_EQ(browser.NameBox()->text(), longName);
+        EXPECT_EQ(browser.NameBox()->cursorPosition(), 0);
+
+        // Typed into, the box keeps Left and Right.
+        browser.NameBox()->setFocus();
+        browser.NameBox()->clear();
+        QTest::keyClicks(browser.NameBox(), "abc");
+        QTest::keyClick(browser.NameBox(), Qt::Key_Left);
+        EXPECT_EQ(browser.NameBox()->cursorPosition(), 2);
+        EXPECT_TRUE(browser.NameBox()->hasFocus());
+        EXPECT_EQ(album->Highlighted(), 3);
+    });
 }
 
 TEST_F(BrowserTest, TypedNameOpensTheTemplateAndStaysAfterwards)

@@ -1,9 +1,11 @@
 #include "TestUtils.h"
+#include "app/Localization.h"
 #include "ui/FileDialogEx.h"
 #include "ui/StartFolders.h"
 #include "ui/UiTestUtils.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +13,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTranslator>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +78,105 @@ TEST(FileDialogEx, TitleFiltersAndPanel)
     }
     EXPECT_FALSE(group->isAncestorOf(dialog.PreviewFrame()));
     EXPECT_TRUE(dialog.isAncestorOf(dialog.PreviewFrame()));
+}
+
+// The dialog keeps one size that fits an 800 x 600 screen with a title bar,
+// shows all of its controls, offers Help and the read-only box, and previews
+// a portrait large enough to judge the face.
+TEST(FileDialogEx, FixedSizeHelpReadOnlyAndALargePreview)
+{
+    test::Sandbox sandbox;
+    CFileDialogEx dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_FALSE(dialog.isSizeGripEnabled());
+    EXPECT_LE(dialog.width(), 800);
+    EXPECT_LE(dialog.height(), 570);
+    for (QWidget* child : dialog.findChildren<QWidget*>()) {
+        if (child->isVisible() && !child->isWindow() && child->parentWidget() == &dialog) {
+            EXPECT_TRUE(dialog.rect().contains(child->geometry())) << child->objectName().toStdString();
+        }
+    }
+
+    ASSERT_NE(dialog.ReadOnlyBox(), nullptr);
+    EXPECT_TRUE(dialog.ReadOnlyBox()->isVisible());
+    EXPECT_FALSE(dialog.ReadOnlyBox()->isChecked());
+    EXPECT_TRUE(dialog.ReadOnlyBox()->text().contains(QStringLiteral("只读")));
+    ASSERT_NE(dialog.HelpButton(), nullptr);
+    EXPECT_TRUE(dialog.HelpButton()->isVisible());
+    QString help;
+    test::AnswerNextMessage(&help);
+    dialog.HelpButton()->click();
+    EXPECT_TRUE(help.contains(QStringLiteral("相片"))) << help.toStdString();
+    EXPECT_TRUE(dialog.isVisible());
+
+    // A 2 : 3 portrait fills the frame's height at well over a hundred pixels across.
+    const QString portrait = WritePicture(sandbox, "portrait.png", 1200, 1800);
+    ASSERT_TRUE(dialog.DrawPreview(portrait));
+    EXPECT_GE(dialog.PreviewRect().width(), 200);
+    EXPECT_GE(dialog.PreviewRect().height(), 300);
+    EXPECT_TRUE(dialog.PreviewFrame()->contentsRect().contains(
+        dialog.PreviewRect().translated(dialog.PreviewFrame()->contentsRect().topLeft())));
+    dialog.reject();
+}
+
+// With the Chinese interface the file list speaks Chinese: headers, the type
+// of a folder and the dates, whatever the system's own locale.
+TEST(FileDialogEx, TheListShowsChineseTypesAndDates)
+{
+    test::Sandbox sandbox;
+    QDir(sandbox.path()).mkdir("customers");
+    const QString photo = WritePicture(sandbox, "wang.jpg", 8, 8);
+    {
+        QFile file(photo);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2024, 3, 5), QTime(14, 7)), QFileDevice::FileModificationTime));
+    }
+    const QList<QTranslator*> before = qApp->findChildren<QTranslator*>();
+    const QLocale locale;
+    const QFont font = QApplication::font();
+    ASSERT_TRUE(InstallChineseInterface(*qApp));
+    {
+        CFileDialogEx dialog;
+        auto* files = dialog.findChild<QFileSystemModel*>();
+        auto* list = dialog.findChild<QTreeView*>("treeView");
+        ASSERT_NE(files, nullptr);
+        ASSERT_NE(list, nullptr);
+        bool loaded = false;
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, [&loaded](const QString&) { loaded = true; });
+        dialog.setDirectory(sandbox.path());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 5000));
+        QAbstractItemModel* shown = list->model();
+        const QModelIndex root = list->rootIndex();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shown->rowCount(root) == 2; }, 5000));
+
+        const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        for (int column = 0; column < 4; ++column) {
+            const QString header = shown->headerData(column, Qt::Horizontal).toString();
+            EXPECT_FALSE(header.contains(latin)) << header.toStdString();
+        }
+        for (int row = 0; row < 2; ++row) {
+            const QString name = shown->index(row, 0, root).data().toString();
+            const QString type = shown->index(row, 2, root).data().toString();
+            const QString date = shown->index(row, 3, root).data().toString();
+            EXPECT_FALSE(date.contains(latin)) << date.toStdString();
+            if (name == QStringLiteral("customers")) {
+                EXPECT_EQ(type, QStringLiteral("文件夹"));
+            } else {
+                EXPECT_TRUE(date.contains(QStringLiteral("2024"))) << date.toStdString();
+                EXPECT_TRUE(date.contains(QStringLiteral("14:07"))) << date.toStdString();
+            }
+        }
+    }
+    for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+        if (!before.contains(translator)) {
+            QCoreApplication::removeTranslator(translator);
+            translator->deleteLater();
+        }
+    }
+    QApplication::setFont(font);
+    QLocale::setDefault(locale);
 }
 
 TEST(FileDialogEx, ListsCapitalisedCameraFilesUnderTheFirstFilter)

@@ -172,6 +172,50 @@ TEST(PhotoLayoutTest, PlacesThePhotoAndMovesAndZoomsItWithTheKeys)
     EXPECT_EQ(result, 2);
 }
 
+// Holding keypad - on a small photo: it shrinks to a floor and stays in
+// sight, keypad + grows it again, and the command line's --zoom agrees.
+TEST(PhotoLayoutTest, ShrinkingStopsAtAFloorAndGrowingWorksAgain)
+{
+    LayoutFiles files;
+    const QString photo = files.sandbox.File("small.png");
+    QImage picture(403, 302, QImage::Format_RGB32);
+    picture.fill(QColor(200, 30, 40));
+    ASSERT_TRUE(picture.save(photo));
+
+    PhotoPlacement shrunk;
+    PhotoPlacement grown;
+    RunLayout(
+        files.folder, [&](CFileDialogEx* dialog) { ChoosePhoto(dialog, photo); },
+        [&](CPhotoLayoutDlg& window) {
+            for (int i = 0; i < 41; ++i)
+                QTest::keyClick(&window, Qt::Key_Minus, Qt::KeypadModifier);
+            shrunk = window.Placement();
+            // The photo is still drawn: its colour is at the placement's centre.
+            const QPoint centre(shrunk.x + shrunk.width / 2, shrunk.y + shrunk.height / 2);
+            EXPECT_EQ(QColor(window.Composite()->image().pixel(centre)), QColor(200, 30, 40));
+            QTest::keyClick(&window, Qt::Key_Plus, Qt::KeypadModifier);
+            grown = window.Placement();
+            QTest::keyClick(&window, Qt::Key_Escape);
+        });
+    EXPECT_GT(shrunk.width, 0);
+    EXPECT_GT(shrunk.height, 0);
+    EXPECT_LT(shrunk.width, 30);
+    EXPECT_EQ(grown.width, shrunk.width + 10);
+    EXPECT_GT(grown.height, shrunk.height);
+
+    QStringList arguments { "place", "--root", files.sandbox.path(), "--template", "template", "--photo", photo };
+    for (int i = 0; i < 41; ++i)
+        arguments << "--zoom"
+                  << "-5";
+    arguments << "--zoom"
+              << "5";
+    const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli", arguments, 60000);
+    ASSERT_TRUE(cli.finished);
+    ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(cli.out).trimmed(),
+        QString("%1 %2 %3 %4").arg(grown.x).arg(grown.y).arg(grown.width).arg(grown.height));
+}
+
 TEST(PhotoLayoutTest, WithoutPhotoShowsTheTemplateAndEnterDoesNothing)
 {
     LayoutFiles files;
