@@ -2,6 +2,7 @@
 
 #include "app/AlbumServer.h"
 #include "platform/CodePage.h"
+#include "platform/DiskPath.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "templates/TemplateFolder.h"
@@ -117,10 +118,11 @@ std::vector<AlbumTemplate> ListTemplateFolders(const QString& templateRoot)
     if (templateRoot.isEmpty())
         return templates;
     const QDir root(templateRoot);
-    QStringList names = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    // Folder names as they read, whatever code page they were written in.
+    QStringList names = FolderEntries(templateRoot, EntryKind::Folder);
     std::sort(names.begin(), names.end(), NaturalLess);
     for (const QString& name : names) {
-        if (QFileInfo::exists(root.filePath(name + QLatin1Char('/') + QLatin1String(kBackgroundFile))))
+        if (IsFile(root.filePath(name + QLatin1Char('/') + QLatin1String(kBackgroundFile))))
             templates.push_back(AlbumTemplate { name, QString(), QString() });
     }
     return templates;

@@ -4,6 +4,7 @@
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
 #include "imaging/ScaledLoad.h"
+#include "platform/DiskPath.h"
 #include "platform/ProgramFolder.h"
 #include "templates/Caption.h"
 
@@ -63,14 +64,12 @@ int RunCommand(const Arguments& arguments)
 
 int RunTemplates(const Arguments& arguments)
 {
-    const QDir root(arguments.root);
-    if (!QFileInfo(arguments.root).isDir()) {
+    if (!IsFolder(arguments.root)) {
         PrintError(messages::TemplateRootMissing(arguments.root));
         return kExitFailure;
     }
     bool allRead = true;
-    const QStringList names = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& name : names) {
+    for (const QString& name : FolderEntries(arguments.root, EntryKind::Folder)) {
         const auto folder = TemplateFolder::Make(arguments.root, name);
         if (!folder)
             continue;

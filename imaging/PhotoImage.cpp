@@ -1,9 +1,10 @@
 #include "imaging/PhotoImage.h"
 
 #include "imaging/PictureChecks.h"
+#include "platform/DiskPath.h"
 
 #include <QColorSpace>
-#include <QFileInfo>
+#include <QFile>
 #include <QImageReader>
 #include <QPainter>
 
@@ -53,11 +54,13 @@ std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
     PrepareDecoders();
 
     std::unique_ptr<PhotoImage> picture(new PhotoImage(QImage()));
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        picture->SetStatus(FileNotFound);
+    // Opened through the names on disk, which Qt alone may not find.
+    QFile file;
+    if (const OpenError error = OpenForReading(file, path); error != OpenError::None) {
+        picture->SetStatus(error == OpenError::Unreadable ? AccessDenied : FileNotFound);
         return picture;
     }
-    QImageReader reader(path);
+    QImageReader reader(&file);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();

@@ -1,6 +1,7 @@
 #include "ProfileFile.h"
 
 #include "CodePage.h"
+#include "DiskPath.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -152,8 +153,8 @@ QString QuoteForWriting(const QString& value)
 
 std::optional<QString> LookUp(const QString& path, const QString& section, const QString& key)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (OpenForReading(file, path) != OpenError::None)
         return std::nullopt;
     const ProfileText doc = SplitProfileText(file.readAll());
     const KeyLocation where = Locate(doc.lines, QStringView(section).trimmed(), QStringView(key).trimmed());

@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
+#ifndef _WIN32
+#include <ftw.h>
+#endif
 
 namespace lumavo::test {
 
@@ -15,6 +19,25 @@ Sandbox::Sandbox()
 {
     m_dir.setAutoRemove(true);
 }
+
+Sandbox::~Sandbox()
+{
+#ifndef _WIN32
+    const auto remove = [](const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); };
+    if (m_dir.isValid())
+        nftw(QFile::encodeName(m_dir.path()).constData(), remove, 16, FTW_DEPTH | FTW_PHYS);
+#endif
+}
+
+#ifndef _WIN32
+bool RenameToBytes(const QString& path, const QByteArray& newName)
+{
+    const QByteArray from = QFile::encodeName(path);
+    const qsizetype slash = from.lastIndexOf('/');
+    const QByteArray to = (slash >= 0 ? from.left(slash + 1) : QByteArray()) + newName;
+    return ::rename(from.constData(), to.constData()) == 0;
+}
+#endif
 
 ImageDifference CompareImages(const QImage& a, const QImage& b)
 {

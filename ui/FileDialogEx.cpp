@@ -2,6 +2,7 @@
 
 #include "imaging/PixelAccess.h"
 #include "imaging/ScaledLoad.h"
+#include "platform/DiskPath.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -177,6 +178,18 @@ QRect CFileDialogEx::PreviewRect() const
 QImage CFileDialogEx::PreviewImage() const
 {
     return m_panel->frame->Picture();
+}
+
+void CFileDialogEx::accept()
+{
+    const QStringList files = selectedFiles();
+    if (files.size() == 1 && !QFileInfo::exists(files.first()) && IsFile(files.first())) {
+        emit fileSelected(files.first());
+        emit filesSelected(files);
+        QDialog::accept();
+        return;
+    }
+    QFileDialog::accept();
 }
 
 void CFileDialogEx::OnSelectionChanged(const QString& path)

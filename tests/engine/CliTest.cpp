@@ -5,6 +5,7 @@
 #include "TestUtils.h"
 #include "imaging/GeometricEdits.h"
 #include "imaging/PhotoImage.h"
+#include "platform/CodePage.h"
 #include "templates/OutputRender.h"
 #include "templates/TemplateFolder.h"
 
@@ -30,10 +31,9 @@ struct CliRun {
     QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
 };
 
-CliRun RunCli(const QStringList& arguments)
+CliRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000)
 {
-    const test::ProgramRun finished
-        = test::RunWithoutDisplay(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments, 120000);
+    const test::ProgramRun finished = test::RunWithoutDisplay(program, arguments, timeoutMs);
     CliRun run;
     if (!finished.finished)
         return run;
@@ -41,6 +41,11 @@ CliRun RunCli(const QStringList& arguments)
     run.out = QString::fromLocal8Bit(finished.out);
     run.err = QString::fromLocal8Bit(finished.err);
     return run;
+}
+
+CliRun RunCli(const QStringList& arguments, int timeoutMs = 120000)
+{
+    return RunProgram(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments, timeoutMs);
 }
 
 const QColor kBackgroundColor(40, 90, 160);
@@ -374,6 +379,50 @@ TEST(CliErrors, OptionWithoutValueDoesNotTakeTheNextOption)
     const CliRun moved = RunCli(PlaceArgs(root, photo) + QStringList { "--zoom", "-5", "--move", "-5,-5" });
     EXPECT_EQ(moved.exitCode, 0) << moved.err.toStdString();
 }
+
+#ifndef _WIN32
+// A library unpacked from an archive made on an old Chinese system: folder
+// and file names in GBK bytes. They are listed and opened by their Chinese
+// names, typed in UTF-8 or handed over as the bytes on disk.
+TEST(CliLibrary, GbkNamedTemplatesAndPhotosOpenByTheirChineseNames)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    MakeTemplate(root, "plain", QSize(600, 400), QRect(10, 10, 100, 100));
+    MakeTemplate(root, "spring", QSize(800, 1000), QRect(100, 100, 400, 500));
+    ASSERT_TRUE(test::RenameToBytes(root + "/spring", ToGbk(QStringLiteral("春日花语"))));
+    QImage flat(300, 200, QImage::Format_RGB32);
+    flat.fill(QColor(20, 200, 60));
+    ASSERT_TRUE(test::RenameToBytes(SavePhoto(box, "guest.png", flat, "PNG"), ToGbk(QStringLiteral("客人.png"))));
+    const QString photo = box.File(QStringLiteral("客人.png"));
+
+    CliRun run = RunCli({ "templates", "--root", root });
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("plain 600 400 10 10 110 110\n春日花语 800 1000 100 100 500 600\n"));
+
+    const QString out = box.File("out.png");
+    run = RunCli({ "render", "--root", root, "--template", QStringLiteral("春日花语"), "--photo", photo, "--out", out,
+        "--caption", "x" });
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QImage picture(out);
+    ASSERT_EQ(picture.size(), QSize(800, 1000));
+    EXPECT_EQ(picture.pixelColor(300, 350), QColor(20, 200, 60)); // the photo, in the opening
+
+    // The same names as the bytes a shell hands over when it lists the folder.
+    const QString script = box.File("gbk-arguments.sh");
+    ASSERT_TRUE(test::WriteScript(script,
+        "exec '" + QFile::encodeName(test::ProgramDir()) + "/lumavo-cli' place --root '" + QFile::encodeName(root)
+            + "' --template '" + ToGbk(QStringLiteral("春日花语")) + "' --photo '" + QFile::encodeName(box.path()) + "/"
+            + ToGbk(QStringLiteral("客人.png")) + "'\n"));
+    const CliRun fromBytes = RunProgram(script, {});
+    EXPECT_EQ(fromBytes.exitCode, 0) << fromBytes.err.toStdString();
+    const CliRun fromText
+        = RunCli({ "place", "--root", root, "--template", QStringLiteral("春日花语"), "--photo", photo });
+    EXPECT_EQ(fromText.exitCode, 0) << fromText.err.toStdString();
+    EXPECT_EQ(fromBytes.out, fromText.out);
+    EXPECT_FALSE(fromText.out.isEmpty());
+}
+#endif
 
 } // namespace
 } // namespace lumavo

@@ -3,6 +3,7 @@
 #include "app/ShockwaveFlash.h"
 #include "app/SplashWnd.h"
 #include "app/TemplateBrowserDlg.h"
+#include "platform/CodePage.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "skin/CommandEvent.h"
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -53,6 +55,65 @@ protected:
 
     test::Sandbox m_sandbox;
 };
+
+// Copies a sample template into `folder`.
+void CopySampleTemplate(const QString& folder)
+{
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char* file : { "bs.lmv", "fs.lmv", "layer.lmv" }) {
+        ASSERT_TRUE(QFile::copy(test::ProgramDir() + "/temple/4R-classic-cream/" + file, folder + "/" + file));
+    }
+}
+
+// What the browser's "enter" led to: the windows in the order they came, and
+// what the layout window held.
+struct EnterResult {
+    QStringList seen;
+    QSize photoSize;
+    QSize compositeSize;
+};
+
+// Enters the named template; the photo dialog is answered with `photo` typed
+// into its name box (or cancelled when empty), the layout window with Esc.
+EnterResult EnterTemplate(CTemplateBrowserDlg& browser, const QString& name, const QString& photo)
+{
+    EnterResult result;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            result.seen << "message";
+            test::OnNextModal(answer);
+            box->accept();
+        } else if (auto* files = qobject_cast<CFileDialogEx*>(modal)) {
+            result.seen << "photo";
+            test::OnNextModal(answer);
+            if (photo.isEmpty()) {
+                files->reject();
+            } else {
+                files->setDirectory(QFileInfo(photo).path());
+                files->selectFile(QFileInfo(photo).fileName());
+                files->accept();
+            }
+        } else if (auto* layout = qobject_cast<CPhotoLayoutDlg*>(modal)) {
+            result.seen << "layout";
+            if (layout->Photo())
+                result.photoSize = layout->Photo()->image().size();
+            if (layout->Composite())
+                result.compositeSize = layout->Composite()->image().size();
+            QTest::keyClick(modal, Qt::Key_Escape);
+        } else {
+            result.seen << "other";
+            static_cast<QDialog*>(modal)->reject();
+        }
+    };
+    test::OnNextModal([&](QWidget*) {
+        browser.NameBox()->setText(name);
+        test::OnNextModal(answer);
+        SendCommand(&browser, 6001);
+        SendCommand(&browser, 6002);
+    });
+    browser.exec();
+    return result;
+}
 
 TEST_F(BrowserTest, OnlyTheBtCommandFillsTheNameBox)
 {
@@ -151,42 +212,38 @@ TEST_F(BrowserTest, LongTemplateRootIsUsedWhole)
 {
     // A root far longer than the 79 characters an old buffer would keep.
     const QString root = m_sandbox.File(QString(60, u'r') + "/" + QString(60, u'o') + "/temple");
-    const QString folder = root + "/4R-classic-cream";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    for (const char* file : { "bs.lmv", "fs.lmv", "layer.lmv" }) {
-        ASSERT_TRUE(QFile::copy(test::ProgramDir() + "/temple/4R-classic-cream/" + file, folder + "/" + file));
-    }
+    CopySampleTemplate(root + "/4R-classic-cream");
     WriteProfileString(SettingsPath(), "System", "TempPath", root);
 
-    // The windows in the order they came; a complaint about the template
-    // would come before the question for the photo.
-    QStringList seen;
-    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            seen << "message";
-            test::OnNextModal(answer);
-            box->accept();
-        } else if (qobject_cast<CFileDialogEx*>(modal)) {
-            seen << "photo";
-            test::OnNextModal(answer);
-            static_cast<QDialog*>(modal)->reject();
-        } else {
-            seen << (qobject_cast<CPhotoLayoutDlg*>(modal) ? "layout" : "other");
-            QTest::keyClick(modal, Qt::Key_Escape);
-        }
-    };
+    // A complaint about the template would come before the question for the photo.
     CTemplateBrowserDlg browser;
-    RunBrowser(browser, [&] {
-        browser.NameBox()->setText("4R-classic-cream");
-        test::OnNextModal(answer);
-        SendCommand(&browser, 6001);
-        SendCommand(&browser, 6002);
-    });
+    const EnterResult entered = EnterTemplate(browser, "4R-classic-cream", QString());
     ASSERT_GT(root.size(), 120);
     ASSERT_TRUE(browser.Folder().has_value());
     EXPECT_EQ(browser.Folder()->path(), root + QDir::separator() + "4R-classic-cream" + QDir::separator());
-    EXPECT_EQ(seen, QStringList({ "photo", "layout" }));
+    EXPECT_EQ(entered.seen, QStringList({ "photo", "layout" }));
 }
+
+#ifndef _WIN32
+// A library from an old Chinese system: the template folder and the photo
+// are named in GBK bytes, and open by their Chinese names.
+TEST_F(BrowserTest, GbkNamedTemplateAndPhotoOpenByTheirChineseNames)
+{
+    const QString root = m_sandbox.File("library");
+    CopySampleTemplate(root + "/spring");
+    ASSERT_TRUE(test::RenameToBytes(root + "/spring", ToGbk(QStringLiteral("春日花语"))));
+    ASSERT_TRUE(test::MakeTestPhoto(640, 480).save(m_sandbox.File("guest.png")));
+    ASSERT_TRUE(test::RenameToBytes(m_sandbox.File("guest.png"), ToGbk(QStringLiteral("客人.png"))));
+    WriteProfileString(SettingsPath(), "System", "TempPath", root);
+
+    CTemplateBrowserDlg browser;
+    const EnterResult entered
+        = EnterTemplate(browser, QStringLiteral("春日花语"), m_sandbox.File(QStringLiteral("客人.png")));
+    EXPECT_EQ(entered.seen, QStringList({ "photo", "layout" }));
+    EXPECT_EQ(entered.photoSize, QSize(640, 480));
+    EXPECT_EQ(entered.compositeSize, QSize(1400, 2100)); // the template's background was read
+}
+#endif
 
 TEST_F(BrowserTest, SplashGoesAtTheFirstPressAndWithTheWindow)
 {
