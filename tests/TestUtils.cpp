@@ -140,6 +140,18 @@ QImage MakeDetailedPhoto(int width, int height, uint32_t seed)
     return image;
 }
 
+QByteArray Utf16WithBom(const QString& text, bool littleEndian)
+{
+    QByteArray bytes(littleEndian ? "\xFF\xFE" : "\xFE\xFF");
+    for (const QChar ch : text) {
+        const char low = char(ch.unicode() & 0xFF);
+        const char high = char(ch.unicode() >> 8);
+        bytes += littleEndian ? low : high;
+        bytes += littleEndian ? high : low;
+    }
+    return bytes;
+}
+
 bool WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);

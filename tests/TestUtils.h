@@ -47,6 +47,9 @@ QImage MakeDetailedPhoto(int width, int height, uint32_t seed = 1);
 bool RenameToBytes(const QString& path, const QByteArray& newName);
 #endif
 
+// The text as UTF-16 after its byte-order mark, as a Windows editor saves "Unicode".
+QByteArray Utf16WithBom(const QString& text, bool littleEndian);
+
 // Writes bytes to a file; false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);

@@ -424,5 +424,26 @@ TEST(CliLibrary, GbkNamedTemplatesAndPhotosOpenByTheirChineseNames)
 }
 #endif
 
+// layer.lmv saved by a Windows editor as "Unicode" (UTF-16 with a byte-order
+// mark, either byte order) gives the same opening as the plain file.
+TEST(CliLibrary, Utf16LayerFilesGiveTheirOpening)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QString photo = SavePhoto(box, "wide.png", test::MakeTestPhoto(900, 600, 2), "PNG");
+    const CliRun plain = RunCli(PlaceArgs(root, photo));
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+
+    const QString text = QStringLiteral("; 模板开口\r\n[layer]\r\nx=100\r\ny=150\r\nwidth=600\r\nheight=800\r\n");
+    for (const QByteArray& layer : { test::Utf16WithBom(text, true), test::Utf16WithBom(text, false) }) {
+        SCOPED_TRACE(layer.startsWith("\xFF") ? "UTF-16LE" : "UTF-16BE");
+        ASSERT_TRUE(test::WriteFile(root + "/4R/layer.lmv", layer));
+        const CliRun run = RunCli(PlaceArgs(root, photo));
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, plain.out);
+    }
+}
+
 } // namespace
 } // namespace lumavo
