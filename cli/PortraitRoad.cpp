@@ -153,8 +153,15 @@ OpenedTemplate FindTemplate(const QString& root, const QString& name)
         templ.error = messages::TemplateMissing(name, folder->path());
         return templ;
     }
+    // The windows place a photo into an opening of nothing; a command that
+    // would put out a portrait without the photo fails instead.
+    const LayerReading layer = ReadLayerFile(*folder);
+    if (!layer.usable()) {
+        templ.error = messages::OpeningUnusable(name, folder->File(kLayerFile), layer);
+        return templ;
+    }
     templ.folder = folder;
-    templ.opening = ReadLayerRect(*folder);
+    templ.opening = layer.rect;
     return templ;
 }
 

@@ -17,7 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace lumavo {
 namespace {
@@ -95,8 +99,9 @@ TEST(CliTemplates, ListsEveryTemplateSortedAndReportsUnreadableBackgrounds)
     ASSERT_TRUE(QDir(root).mkpath("Broken"));
     ASSERT_TRUE(test::WriteFile(root + "/Broken/bs.lmv", "not a picture"));
 
+    // A broken template does not make the listing fail while others are good.
     CliRun run = RunCli({ "templates", "--root", root });
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "4R 1400 2100 100 150 700 950\nLily 800 600 10 20 310 420\n");
     ASSERT_EQ(run.errLines().size(), 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("Broken")) << run.err.toStdString();
@@ -443,6 +448,70 @@ TEST(CliLibrary, Utf16LayerFilesGiveTheirOpening)
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(run.out, plain.out);
     }
+}
+
+// An opening that is missing, garbage, of no size, or whose file is no file
+// at all stops the command with one line naming it; nothing is written and
+// nothing waits. The listing shows the good templates and names the broken.
+TEST(CliLibrary, BrokenOpeningsAreErrorsAndTheListingNamesThem)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    const QRect opening(10, 20, 300, 400);
+    QStringList broken = { "garbage", "missing", "zero" };
+    for (const QString& name : QStringList { "good" } + broken)
+        MakeTemplate(root, name, QSize(500, 600), opening);
+    ASSERT_TRUE(QFile::remove(root + "/missing/layer.lmv"));
+    ASSERT_TRUE(test::WriteFile(root + "/garbage/layer.lmv", QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)));
+    ASSERT_TRUE(test::WriteFile(root + "/zero/layer.lmv", "[layer]\nx=10\ny=20\nwidth=0\nheight=400\n"));
+    // Over 1 MB: refused without being read.
+    MakeTemplate(root, "huge", QSize(500, 600), opening);
+    ASSERT_TRUE(test::WriteFile(
+        root + "/huge/layer.lmv", "[layer]\nx=10\ny=20\nwidth=300\nheight=400\n" + QByteArray(1100 * 1024, ';')));
+    broken << "huge";
+#ifndef _WIN32
+    for (const char* name : { "fifo", "device" }) {
+        MakeTemplate(root, name, QSize(500, 600), opening);
+        ASSERT_TRUE(QFile::remove(root + '/' + name + "/layer.lmv"));
+        broken << name;
+    }
+    ASSERT_EQ(mkfifo(QFile::encodeName(root + "/fifo/layer.lmv").constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", root + "/device/layer.lmv"));
+#endif
+
+    // A FIFO would hang a reader that waits for a writer: a short time limit.
+    CliRun run = RunCli({ "templates", "--root", root }, 20000);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "good 500 600 10 20 310 420\n");
+    QStringList lines = run.errLines();
+    ASSERT_EQ(lines.size(), broken.size()) << run.err.toStdString();
+    std::sort(broken.begin(), broken.end());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].startsWith("错误：")) << lines[i].toStdString();
+        EXPECT_TRUE(lines[i].contains(QStringLiteral("“%1”").arg(broken[i]))) << lines[i].toStdString();
+        EXPECT_TRUE(lines[i].contains("layer.lmv")) << lines[i].toStdString();
+    }
+
+    const QString photo = SavePhoto(box, "photo.png", test::MakeTestPhoto(400, 300, 3), "PNG");
+    for (const QString& name : broken) {
+        SCOPED_TRACE(name.toStdString());
+        const QString out = box.File(name + ".png");
+        run = RunCli({ "render", "--root", root, "--template", name, "--photo", photo, "--out", out }, 20000);
+        EXPECT_EQ(run.exitCode, 1);
+        ASSERT_EQ(run.errLines().size(), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("layer.lmv")) << run.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+    run = RunCli({ "place", "--root", root, "--template", "zero", "--photo", photo });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+
+    // With no good template left, the listing fails.
+    ASSERT_TRUE(QDir(root + "/good").removeRecursively());
+    run = RunCli({ "templates", "--root", root }, 20000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.errLines().size(), broken.size() + 1);
 }
 
 } // namespace
