@@ -331,6 +331,12 @@ TEST(ProfileFileTest, QualityAndCaptionSettings)
         ASSERT_TRUE(WriteFile(ini, QByteArray("[System]\nQuality=") + written + "\n"));
         EXPECT_EQ(ReadQuality(ini), read) << written;
     }
+    // What is no quality anyone set counts as absent, not as the lowest quality.
+    for (const auto& [written, read] : { std::pair { "abc", 90 }, { "-5", 90 }, { " -0x10", 90 }, { "", 90 },
+             { "+80", 80 }, { "0x50", 80 }, { "85%", 85 } }) {
+        ASSERT_TRUE(WriteFile(ini, QByteArray("[System]\nQuality=") + written + "\n"));
+        EXPECT_EQ(ReadQuality(ini), read) << written;
+    }
     ASSERT_TRUE(WriteFile(ini, "[Other]\nQuality=10\nCaption=no\n"));
     EXPECT_EQ(ReadQuality(ini), 90);
     EXPECT_TRUE(ReadCaptionSetting(ini).isEmpty());
