@@ -3,8 +3,6 @@
 #include "app/AlbumServer.h"
 #include "platform/CodePage.h"
 #include "platform/DiskPath.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
 #include "templates/TemplateFolder.h"
 
 #include <QDir>
@@ -141,15 +139,6 @@ std::vector<AlbumTrack> ListMusicFiles(const QString& serverFolder)
             QFileInfo(name).completeBaseName(), QLatin1String(kAlbumMusicFolder) + QLatin1Char('/') + name });
     }
     return tracks;
-}
-
-QString AlbumTemplateRoot()
-{
-    const QString configured
-        = GetProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey));
-    if (!configured.isEmpty())
-        return configured;
-    return ProgramFolder() + QLatin1String(kTemplateRootName);
 }
 
 } // namespace lumavo

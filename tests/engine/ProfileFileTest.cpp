@@ -353,6 +353,11 @@ TEST(ProfileFileTest, ProgramFolderComesFromTheExecutable)
     EXPECT_EQ(SettingsPath(), QStringLiteral("/tmp/kiosk/setting.ini"));
     SetProgramFolderForTesting(QString());
     EXPECT_EQ(ProgramFolder(), folder);
+
+    // The build lays out the settings beside the programs.
+    const ProfileContents built(test::ProgramDir() + "/setting.ini");
+    EXPECT_EQ(built.state(), ProfileFileState::Read);
+    EXPECT_TRUE(built.Value("System", "Quality").has_value());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "app/PortraitApp.h"
 #include "app/ShockwaveFlash.h"
 #include "app/SplashWnd.h"
+#include "app/Startup.h"
 #include "app/TemplateBrowserDlg.h"
 #include "platform/CodePage.h"
 #include "platform/ProfileFile.h"
@@ -21,6 +22,11 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace lumavo {
 namespace {
@@ -242,6 +248,61 @@ TEST_F(BrowserTest, GbkNamedTemplateAndPhotoOpenByTheirChineseNames)
     EXPECT_EQ(entered.seen, QStringList({ "photo", "layout" }));
     EXPECT_EQ(entered.photoSize, QSize(640, 480));
     EXPECT_EQ(entered.compositeSize, QSize(1400, 2100)); // the template's background was read
+}
+
+// Takes away the right to write the program folder for a while, as users of
+// an installed program have none; as root, by acting as another user.
+class UnwritableFolder {
+public:
+    UnwritableFolder(const QString& folder, const QString& settings)
+        : m_folder(QFile::encodeName(folder))
+        , m_settings(QFile::encodeName(settings))
+    {
+        chmod(m_settings.constData(), 0444);
+        chmod(m_folder.constData(), 0555);
+        if (geteuid() == 0)
+            m_switched = seteuid(65534) == 0;
+    }
+    ~UnwritableFolder()
+    {
+        if (m_switched)
+            seteuid(0);
+        chmod(m_folder.constData(), 0700);
+        chmod(m_settings.constData(), 0644);
+    }
+    bool inForce() const { return geteuid() != 0; }
+
+private:
+    QByteArray m_folder;
+    QByteArray m_settings;
+    bool m_switched = false;
+};
+
+TEST_F(BrowserTest, UnwritableProgramFolderOpensItsOwnTemplates)
+{
+    CopySampleTemplate(m_sandbox.File("temple/4R-classic-cream"));
+    // setting.ini from the place the program was installed at before.
+    ASSERT_TRUE(WriteProfileString(SettingsPath(), "System", "TempPath", m_sandbox.File("moved-away/temple")));
+    {
+        const UnwritableFolder unwritable(m_sandbox.path(), SettingsPath());
+        if (!unwritable.inForce())
+            GTEST_SKIP() << "no other user to act as";
+        EXPECT_FALSE(WriteTemplateRoot());
+    }
+    EXPECT_EQ(TemplateRoot(), ProgramFolder() + "temple");
+
+    CTemplateBrowserDlg browser;
+    const EnterResult entered = EnterTemplate(browser, "4R-classic-cream", QString());
+    EXPECT_EQ(entered.seen, QStringList({ "photo", "layout" }));
+    EXPECT_EQ(entered.compositeSize, QSize(1400, 2100));
+    ASSERT_TRUE(browser.Folder().has_value());
+    EXPECT_EQ(browser.Folder()->path(), ProgramFolder() + "temple/4R-classic-cream/");
+
+    // Once start-up writes again, TempPath is the root as before.
+    ASSERT_TRUE(WriteTemplateRoot());
+    EXPECT_EQ(TemplateRoot(), ProgramFolder() + "temple");
+    ASSERT_TRUE(WriteProfileString(SettingsPath(), "System", "TempPath", "/elsewhere"));
+    EXPECT_EQ(TemplateRoot(), "/elsewhere");
 }
 #endif
 
