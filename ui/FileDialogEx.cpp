@@ -5,6 +5,7 @@
 #include "platform/DiskPath.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 
 namespace lumavo {
 
@@ -146,6 +148,9 @@ CFileDialogEx::CFileDialogEx(QWidget* parent)
         layout()->addWidget(panel);
 
     connect(this, &QFileDialog::currentChanged, this, &CFileDialogEx::OnSelectionChanged);
+    // After the dialog's own check of the typed name, which runs first.
+    if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        connect(name, &QLineEdit::textChanged, this, &CFileDialogEx::AllowTypedDiskName);
 }
 
 CFileDialogEx::~CFileDialogEx() = default;
@@ -180,10 +185,27 @@ QImage CFileDialogEx::PreviewImage() const
     return m_panel->frame->Picture();
 }
 
-void CFileDialogEx::accept()
+bool CFileDialogEx::TypedDiskNameOnly() const
 {
     const QStringList files = selectedFiles();
-    if (files.size() == 1 && !QFileInfo::exists(files.first()) && IsFile(files.first())) {
+    return files.size() == 1 && !QFileInfo::exists(files.first()) && IsFile(files.first());
+}
+
+void CFileDialogEx::AllowTypedDiskName()
+{
+    if (!TypedDiskNameOnly())
+        return;
+    DrawPreview(selectedFiles().first());
+    if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
+        if (QPushButton* open = buttons->button(QDialogButtonBox::Open))
+            open->setEnabled(true);
+    }
+}
+
+void CFileDialogEx::accept()
+{
+    if (TypedDiskNameOnly()) {
+        const QStringList files = selectedFiles();
         emit fileSelected(files.first());
         emit filesSelected(files);
         QDialog::accept();

@@ -44,6 +44,9 @@ public:
 
 private:
     void OnSelectionChanged(const QString& path);
+    // The name typed is of a file that only the names on disk find.
+    bool TypedDiskNameOnly() const;
+    void AllowTypedDiskName();
 
     struct Panel;
     std::unique_ptr<Panel> m_panel;

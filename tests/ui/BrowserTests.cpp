@@ -12,6 +12,7 @@
 #include "ui/PhotoLayoutDlg.h"
 #include "ui/UiTestUtils.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -80,7 +82,8 @@ struct EnterResult {
 };
 
 // Enters the named template; the photo dialog is answered with `photo` typed
-// into its name box (or cancelled when empty), the layout window with Esc.
+// into its name box and the Open button (or cancelled when empty), the layout
+// window with Esc.
 EnterResult EnterTemplate(CTemplateBrowserDlg& browser, const QString& name, const QString& photo)
 {
     EnterResult result;
@@ -92,12 +95,17 @@ EnterResult EnterTemplate(CTemplateBrowserDlg& browser, const QString& name, con
         } else if (auto* files = qobject_cast<CFileDialogEx*>(modal)) {
             result.seen << "photo";
             test::OnNextModal(answer);
-            if (photo.isEmpty()) {
+            auto* nameBox = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* buttons = files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            if (!photo.isEmpty() && nameBox && buttons) {
+                nameBox->setText(photo);
+                // Clicked, as a disabled button would not be.
+                QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+            }
+            if (files->isVisible()) {
+                if (!photo.isEmpty())
+                    result.seen << "photo refused";
                 files->reject();
-            } else {
-                files->setDirectory(QFileInfo(photo).path());
-                files->selectFile(QFileInfo(photo).fileName());
-                files->accept();
             }
         } else if (auto* layout = qobject_cast<CPhotoLayoutDlg*>(modal)) {
             result.seen << "layout";
