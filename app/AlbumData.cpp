@@ -2,8 +2,7 @@
 
 #include "app/AlbumServer.h"
 #include "platform/CodePage.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
+#include "platform/DiskPath.h"
 #include "templates/TemplateFolder.h"
 
 #include <QDir>
@@ -117,10 +116,11 @@ std::vector<AlbumTemplate> ListTemplateFolders(const QString& templateRoot)
     if (templateRoot.isEmpty())
         return templates;
     const QDir root(templateRoot);
-    QStringList names = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    // Folder names as they read, whatever code page they were written in.
+    QStringList names = FolderEntries(templateRoot, EntryKind::Folder);
     std::sort(names.begin(), names.end(), NaturalLess);
     for (const QString& name : names) {
-        if (QFileInfo::exists(root.filePath(name + QLatin1Char('/') + QLatin1String(kBackgroundFile))))
+        if (IsFile(root.filePath(name + QLatin1Char('/') + QLatin1String(kBackgroundFile))))
             templates.push_back(AlbumTemplate { name, QString(), QString() });
     }
     return templates;
@@ -139,15 +139,6 @@ std::vector<AlbumTrack> ListMusicFiles(const QString& serverFolder)
             QFileInfo(name).completeBaseName(), QLatin1String(kAlbumMusicFolder) + QLatin1Char('/') + name });
     }
     return tracks;
-}
-
-QString AlbumTemplateRoot()
-{
-    const QString configured
-        = GetProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey));
-    if (!configured.isEmpty())
-        return configured;
-    return ProgramFolder() + QLatin1String(kTemplateRootName);
 }
 
 } // namespace lumavo

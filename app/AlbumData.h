@@ -54,10 +54,6 @@ std::vector<AlbumTemplate> ListTemplateFolders(const QString& templateRoot);
 // music folder, by name; titles are the file names without extension.
 std::vector<AlbumTrack> ListMusicFiles(const QString& serverFolder);
 
-// The template root the album reads: TempPath of setting.ini, or the
-// program's own "temple" folder when the key is absent.
-QString AlbumTemplateRoot();
-
 } // namespace lumavo
 
 Q_DECLARE_METATYPE(lumavo::AlbumData)

@@ -1,11 +1,12 @@
 #include "app/AlbumThumbnail.h"
 
+#include "platform/DiskPath.h"
 #include "templates/TemplateFolder.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -40,19 +41,27 @@ QImage ReadFitted(QImageReader& reader, QSize box, QSize exactSize = QSize())
     return image;
 }
 
+// A picture file, found through the names on disk, read as ReadFitted reads it.
+QImage ReadFittedFile(const QString& path, QSize box, QSize exactSize = QSize())
+{
+    QFile file;
+    if (OpenForReading(file, path) != OpenError::None)
+        return {};
+    QImageReader reader(&file);
+    return ReadFitted(reader, box, exactSize);
+}
+
 } // namespace
 
 QImage MakeTemplateThumbnail(const QString& templateFolder, QSize box)
 {
     const QDir folder(templateFolder);
-    QImageReader backgroundReader(folder.filePath(QLatin1String(kBackgroundFile)));
-    QImage background = ReadFitted(backgroundReader, box);
+    QImage background = ReadFittedFile(folder.filePath(QLatin1String(kBackgroundFile)), box);
     if (background.isNull())
         return {};
     background = background.convertToFormat(QImage::Format_RGB32);
 
-    QImageReader foregroundReader(folder.filePath(QLatin1String(kForegroundFile)));
-    const QImage foreground = ReadFitted(foregroundReader, box, background.size());
+    const QImage foreground = ReadFittedFile(folder.filePath(QLatin1String(kForegroundFile)), box, background.size());
     if (!foreground.isNull()) {
         QPainter painter(&background);
         painter.drawImage(0, 0, foreground);
@@ -68,9 +77,8 @@ QImage CachedTemplateThumbnail(const QString& templateFolder, QSize box)
     QCryptographicHash key(QCryptographicHash::Sha1);
     key.addData(QFileInfo(templateFolder).absoluteFilePath().toUtf8());
     for (const char* name : { kBackgroundFile, kForegroundFile }) {
-        const QFileInfo file(QDir(templateFolder).filePath(QLatin1String(name)));
-        key.addData(
-            QByteArray::number(file.size()) + ':' + QByteArray::number(file.lastModified().toMSecsSinceEpoch()) + ';');
+        const PathFacts file = StatPath(QDir(templateFolder).filePath(QLatin1String(name)));
+        key.addData(QByteArray::number(file.size) + ':' + QByteArray::number(file.modifiedMs) + ';');
     }
     key.addData(QByteArray::number(box.width()) + 'x' + QByteArray::number(box.height()));
     const QString cacheFolder = cacheRoot + QStringLiteral("/album-thumbnails");
@@ -94,8 +102,7 @@ QImage CachedTemplateThumbnail(const QString& templateFolder, QSize box)
 
 QImage LoadThumbnailFile(const QString& path, QSize box)
 {
-    QImageReader reader(path);
-    return ReadFitted(reader, box);
+    return ReadFittedFile(path, box);
 }
 
 QImage DecodeThumbnail(const QByteArray& bytes, QSize box)

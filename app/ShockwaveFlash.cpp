@@ -3,6 +3,7 @@
 #include "app/AlbumData.h"
 #include "app/AlbumView.h"
 #include "app/MusicStrip.h"
+#include "app/Startup.h"
 
 namespace lumavo {
 
@@ -52,7 +53,7 @@ void CShockwaveFlash::Play()
         return;
     if (auto* album = qobject_cast<CAlbumView*>(m_movie.get())) {
         if (!m_playing)
-            album->Start(m_server, AlbumTemplateRoot());
+            album->Start(m_server, TemplateRoot());
     } else if (auto* strip = qobject_cast<CMusicStrip*>(m_movie.get())) {
         strip->Start(m_server);
     }

@@ -7,12 +7,38 @@
 
 #include <QMessageBox>
 
+#include <atomic>
+
 namespace lumavo {
+
+namespace {
+
+// Set at start-up when TempPath could not be written: whatever the file
+// still says (a value from an older place, or nothing) is not this run's root.
+std::atomic<bool> g_templateRootUnwritten { false };
+
+QString OwnTemplateRoot()
+{
+    return ProgramFolder() + QLatin1String(kTemplateRootName);
+}
+
+} // namespace
 
 bool WriteTemplateRoot()
 {
-    return WriteProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey),
-        ProgramFolder() + QLatin1String(kTemplateRootName));
+    const bool written = WriteProfileString(
+        SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey), OwnTemplateRoot());
+    g_templateRootUnwritten = !written;
+    return written;
+}
+
+QString TemplateRoot()
+{
+    if (g_templateRootUnwritten)
+        return OwnTemplateRoot();
+    const QString configured
+        = GetProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey));
+    return configured.isEmpty() ? OwnTemplateRoot() : configured;
 }
 
 void CreateShortcut(int folderId, const QString& linkName, const QString& targetPath)

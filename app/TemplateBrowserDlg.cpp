@@ -2,7 +2,7 @@
 
 #include "app/ShockwaveFlash.h"
 #include "app/SplashWnd.h"
-#include "platform/ProfileFile.h"
+#include "app/Startup.h"
 #include "platform/ProgramFolder.h"
 #include "skin/SkinLibrary.h"
 #include "ui/CommandIds.h"
@@ -144,8 +144,7 @@ void CTemplateBrowserDlg::OnEnterTemplate()
     if (name.isEmpty())
         return;
     // The whole value is used, however long.
-    const QString root = GetProfileString(SettingsPath(), QLatin1String(kSettingsSection), QLatin1String(kTempPathKey));
-    m_folder = TemplateFolder::Make(root, name);
+    m_folder = TemplateFolder::Make(TemplateRoot(), name);
     if (!m_folder) {
         // A name that would reach outside the template root, or no root.
         QMessageBox::warning(this, QString(), kTemplateLibraryError, QMessageBox::Ok);

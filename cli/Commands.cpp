@@ -4,6 +4,7 @@
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
 #include "imaging/ScaledLoad.h"
+#include "platform/DiskPath.h"
 #include "platform/ProgramFolder.h"
 #include "templates/Caption.h"
 
@@ -63,26 +64,31 @@ int RunCommand(const Arguments& arguments)
 
 int RunTemplates(const Arguments& arguments)
 {
-    const QDir root(arguments.root);
-    if (!QFileInfo(arguments.root).isDir()) {
+    if (!IsFolder(arguments.root)) {
         PrintError(messages::TemplateRootMissing(arguments.root));
         return kExitFailure;
     }
-    bool allRead = true;
-    const QStringList names = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& name : names) {
+    // Every good template is listed; each broken one is named with its reason.
+    int usable = 0;
+    for (const QString& name : FolderEntries(arguments.root, EntryKind::Folder)) {
         const auto folder = TemplateFolder::Make(arguments.root, name);
-        if (!folder)
+        if (!folder) {
+            PrintError(messages::TemplateNameRefused(name));
             continue;
+        }
         // The header gives the size; the picture itself is not decoded.
         const QString background = folder->File(kBackgroundFile);
         const QSize size = ReadPictureSize(background);
         if (!size.isValid()) {
             PrintError(messages::TemplateBackgroundUnreadable(name, background));
-            allRead = false;
             continue;
         }
-        const LayerRect opening = ReadLayerRect(*folder);
+        const LayerReading layer = ReadLayerFile(*folder);
+        if (!layer.usable()) {
+            PrintError(messages::OpeningUnusable(name, folder->File(kLayerFile), layer));
+            continue;
+        }
+        const LayerRect& opening = layer.rect;
         PrintOut(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                      .arg(name)
                      .arg(size.width())
@@ -91,8 +97,13 @@ int RunTemplates(const Arguments& arguments)
                      .arg(opening.top)
                      .arg(opening.right)
                      .arg(opening.bottom));
+        ++usable;
     }
-    return allRead ? kExitOk : kExitFailure;
+    if (usable == 0) {
+        PrintError(messages::NoUsableTemplates(arguments.root));
+        return kExitFailure;
+    }
+    return kExitOk;
 }
 
 int RunPlace(const Arguments& arguments)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/PhotoImage.h"
+#include "templates/TemplateFolder.h"
 
 #include <QDir>
 #include <QString>
@@ -39,6 +40,35 @@ inline QString TemplatePictureFailed(const QString& name, const QString& file, c
 inline QString TemplateBackgroundUnreadable(const QString& name, const QString& file)
 {
     return QStringLiteral("模板“%1”的背景图片“%2”无法读取（图库错误，请重装）").arg(name, Native(file));
+}
+
+// Why a template's opening cannot be used, for an opening that is not usable().
+inline QString OpeningUnusable(const QString& name, const QString& file, const LayerReading& layer)
+{
+    QString reason;
+    switch (layer.state) {
+    case ProfileFileState::Missing:
+        reason = QStringLiteral("不存在");
+        break;
+    case ProfileFileState::NotAFile:
+        reason = QStringLiteral("不是普通文件");
+        break;
+    case ProfileFileState::TooLarge:
+        reason = QStringLiteral("太大（超过 1 MB）");
+        break;
+    case ProfileFileState::Unreadable:
+        reason = QStringLiteral("无法读取");
+        break;
+    case ProfileFileState::Read:
+        reason = QStringLiteral("没有给出开口（[layer] 的 width 和 height 都须大于 0）");
+        break;
+    }
+    return QStringLiteral("模板“%1”的开口文件“%2”%3（图库错误，请重装）").arg(name, Native(file), reason);
+}
+
+inline QString NoUsableTemplates(const QString& root)
+{
+    return QStringLiteral("模板目录“%1”中没有可用的模板").arg(Native(root));
 }
 
 inline QString RenderFailed(const QString& name, const QString& renderMessage)

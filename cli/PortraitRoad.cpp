@@ -5,6 +5,7 @@
 #include "imaging/ImageFiles.h"
 #include "imaging/ScaledLoad.h"
 #include "imaging/ToneFilters.h"
+#include "platform/DiskPath.h"
 #include "templates/Caption.h"
 #include "templates/OutputRender.h"
 
@@ -99,7 +100,7 @@ PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, c
     const QList<PlacementStep>& steps)
 {
     PreparedPhoto result;
-    if (!QFileInfo(photoPath).isFile()) {
+    if (!IsFile(photoPath)) {
         result.error = messages::PhotoMissing(photoPath);
         return result;
     }
@@ -139,7 +140,7 @@ OpenedTemplate FindTemplate(const QString& root, const QString& name)
 {
     OpenedTemplate templ;
     templ.name = name;
-    if (root.isEmpty() || !QFileInfo(root).isDir()) {
+    if (!IsFolder(root)) {
         templ.error = messages::TemplateRootMissing(root);
         return templ;
     }
@@ -148,12 +149,19 @@ OpenedTemplate FindTemplate(const QString& root, const QString& name)
         templ.error = messages::TemplateNameRefused(name);
         return templ;
     }
-    if (!QFileInfo(folder->path()).isDir()) {
+    if (!IsFolder(folder->path())) {
         templ.error = messages::TemplateMissing(name, folder->path());
         return templ;
     }
+    // The windows place a photo into an opening of nothing; a command that
+    // would put out a portrait without the photo fails instead.
+    const LayerReading layer = ReadLayerFile(*folder);
+    if (!layer.usable()) {
+        templ.error = messages::OpeningUnusable(name, folder->File(kLayerFile), layer);
+        return templ;
+    }
     templ.folder = folder;
-    templ.opening = ReadLayerRect(*folder);
+    templ.opening = layer.rect;
     return templ;
 }
 

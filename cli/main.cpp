@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/HeapReserve.h"
+#include "platform/DiskPath.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -17,7 +18,7 @@ int main(int argc, char** argv)
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
 
     using namespace lumavo::cli;
-    const ParsedArguments parsed = ParseArguments(QCoreApplication::arguments().mid(1));
+    const ParsedArguments parsed = ParseArguments(lumavo::ProgramArguments(argc, argv).mid(1));
     if (!parsed.arguments) {
         PrintError(parsed.error);
         PrintErr(UsageText());

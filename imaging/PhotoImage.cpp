@@ -2,6 +2,7 @@
 
 #include "imaging/PictureChecks.h"
 #include "imaging/PngCodec.h"
+#include "platform/DiskPath.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -42,8 +43,8 @@ Status StatusFromReaderError(QImageReader::ImageReaderError error)
 // picture and goes to Qt's reader.
 QImage ReadQuickly(const QString& path, const QSize& size)
 {
-    QFile file(path);
-    if (!size.isValid() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!size.isValid() || OpenForReading(file, path) != OpenError::None)
         return {};
     const qint64 rawBytes = qint64(size.width() * 3 + 1) * size.height();
     if (file.size() > rawBytes + rawBytes / 8 + (qint64(1) << 20))
@@ -69,11 +70,13 @@ std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
     PrepareDecoders();
 
     std::unique_ptr<PhotoImage> picture(new PhotoImage(QImage()));
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        picture->SetStatus(FileNotFound);
+    // Opened through the names on disk, which Qt alone may not find.
+    QFile file;
+    if (const OpenError error = OpenForReading(file, path); error != OpenError::None) {
+        picture->SetStatus(error == OpenError::Unreadable ? AccessDenied : FileNotFound);
         return picture;
     }
-    QImageReader reader(path);
+    QImageReader reader(&file);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();

@@ -1,5 +1,7 @@
 #include "imaging/PictureChecks.h"
 
+#include "platform/DiskPath.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QImageReader>
@@ -29,8 +31,8 @@ void PrepareDecoders()
 // further pictures after it, which the decoder never reads.
 bool JpegLooksComplete(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (OpenForReading(file, path) != OpenError::None)
         return false;
     qint64 size = file.size();
     QByteArray copy;
@@ -87,8 +89,8 @@ bool JpegLooksComplete(const QString& path)
 // its header's pixel area is refused here.
 bool BmpLooksComplete(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (OpenForReading(file, path) != OpenError::None)
         return false;
     const QByteArray head = file.read(34);
     if (head.size() < 26)

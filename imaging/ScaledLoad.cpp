@@ -1,9 +1,10 @@
 #include "imaging/ScaledLoad.h"
 
 #include "imaging/PictureChecks.h"
+#include "platform/DiskPath.h"
 
 #include <QColorSpace>
-#include <QFileInfo>
+#include <QFile>
 #include <QImageReader>
 
 #include <algorithm>
@@ -12,10 +13,11 @@ namespace lumavo {
 
 QSize ReadPictureSize(const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    QFile file;
+    if (OpenForReading(file, path) != OpenError::None)
         return {};
     PrepareDecoders();
-    QImageReader reader(path);
+    QImageReader reader(&file);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);
     return reader.size();
@@ -37,10 +39,12 @@ ScaledPicture LoadForDrawing(const QString& path, int32_t drawWidth, int32_t dra
 {
     ScaledPicture result;
     PrepareDecoders();
-    QImageReader reader(path);
+    QFile file;
+    const bool opened = OpenForReading(file, path) == OpenError::None;
+    QImageReader reader(&file);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);
-    const QSize fullSize = QFileInfo(path).isFile() ? reader.size() : QSize();
+    const QSize fullSize = opened ? reader.size() : QSize();
     const int32_t reduction
         = fullSize.isValid() && reader.format() == "jpeg" ? ChooseDecodeReduction(fullSize, drawWidth, drawHeight) : 1;
     if (reduction == 1 || !FitsInMemoryLimit(fullSize.width(), fullSize.height()) || !JpegLooksComplete(path)) {

@@ -4,6 +4,13 @@
 
 namespace lumavo {
 
+bool IsValidUtf8(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(bytes); // decoding happens on conversion
+    return !utf8.hasError();
+}
+
 QString DecodeLegacyText(QByteArrayView bytes)
 {
     // Stateless, so that a sequence cut short at the end counts as invalid

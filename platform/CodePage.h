@@ -9,6 +9,8 @@ namespace lumavo {
 // Text from files the old system wrote: UTF-8 when the bytes are valid
 // UTF-8, otherwise GBK (code page 936).
 QString DecodeLegacyText(QByteArrayView bytes);
+// True when the bytes are valid UTF-8 throughout (empty text is).
+bool IsValidUtf8(QByteArrayView bytes);
 
 // GBK bytes to Unicode (undecodable bytes become U+FFFD).
 QString FromGbk(QByteArrayView bytes);

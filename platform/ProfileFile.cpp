@@ -1,12 +1,16 @@
 #include "ProfileFile.h"
 
 #include "CodePage.h"
+#include "DiskPath.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace lumavo {
@@ -14,11 +18,21 @@ namespace lumavo {
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+constexpr char kUtf16LeBom[] = "\xFF\xFE";
+constexpr char kUtf16BeBom[] = "\xFE\xFF";
 
-// The file as lines of text, with what is needed to write it back in the same style.
+// How a file's text is stored, so that a write keeps it that way. Plain is
+// ASCII alone, which every code page reads alike.
+enum class Coding { Plain, Utf8, Utf8Bom, Gbk, Utf16Le, Utf16Be };
+
+// The file as lines of text, with what is needed to write it back as it was.
 struct ProfileText {
     QStringList lines;
-    bool hasBom = false;
+    // Each line's bytes as read, without its line end; null for a line that
+    // is new or changed and must be encoded. Lines left alone are written
+    // back byte for byte, even bytes that did not decode.
+    QList<QByteArray> stored;
+    Coding coding = Coding::Plain;
     QString eol;
 };
 
@@ -31,30 +45,162 @@ QString DefaultEol()
 #endif
 }
 
-ProfileText SplitProfileText(QByteArray bytes)
+bool IsUtf16(Coding coding)
+{
+    return coding == Coding::Utf16Le || coding == Coding::Utf16Be;
+}
+
+bool IsAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) < 0x80; });
+}
+
+bool IsAscii(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar ch) { return ch.unicode() < 0x80; });
+}
+
+QString Decode(QByteArrayView bytes, Coding coding)
+{
+    switch (coding) {
+    case Coding::Gbk:
+        return FromGbk(bytes);
+    case Coding::Utf16Le:
+        return QStringDecoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless).decode(bytes);
+    case Coding::Utf16Be:
+        return QStringDecoder(QStringConverter::Utf16BE, QStringConverter::Flag::Stateless).decode(bytes);
+    default:
+        return QString::fromUtf8(bytes);
+    }
+}
+
+// None when the code page has no bytes for some of the text: writing '?'
+// instead would damage the value.
+std::optional<QByteArray> Encode(const QString& text, Coding coding)
+{
+    switch (coding) {
+    case Coding::Gbk: {
+        QByteArray bytes = ToGbk(text);
+        if (FromGbk(bytes) != text)
+            return std::nullopt;
+        return bytes;
+    }
+    case Coding::Utf16Le:
+        return QByteArray(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless).encode(text));
+    case Coding::Utf16Be:
+        return QByteArray(QStringEncoder(QStringConverter::Utf16BE, QStringConverter::Flag::Stateless).encode(text));
+    default:
+        return text.toUtf8();
+    }
+}
+
+QByteArrayView Bom(Coding coding)
+{
+    switch (coding) {
+    case Coding::Utf8Bom:
+        return kUtf8Bom;
+    case Coding::Utf16Le:
+        return kUtf16LeBom;
+    case Coding::Utf16Be:
+        return kUtf16BeBom;
+    default:
+        return {};
+    }
+}
+
+// How a file that had only ASCII, or none at all, is written once it holds
+// more: as the platform writes profile files. On Windows that is the ANSI code
+// page of the systems the program is made for (GBK), or UTF-8 where GBK lacks
+// a character; on Linux it is UTF-8, the system's own encoding.
+Coding PlatformCoding(const QStringList& newText)
+{
+#ifdef Q_OS_WIN
+    const bool gbkHoldsAll = std::all_of(
+        newText.cbegin(), newText.cend(), [](const QString& text) { return Encode(text, Coding::Gbk).has_value(); });
+    return gbkHoldsAll ? Coding::Gbk : Coding::Utf8;
+#else
+    Q_UNUSED(newText);
+    return Coding::Utf8;
+#endif
+}
+
+Coding DetectCoding(QByteArrayView bytes)
+{
+    if (bytes.startsWith(kUtf16LeBom))
+        return Coding::Utf16Le;
+    if (bytes.startsWith(kUtf16BeBom))
+        return Coding::Utf16Be;
+    if (bytes.startsWith(kUtf8Bom))
+        return Coding::Utf8Bom;
+    if (IsAscii(bytes))
+        return Coding::Plain;
+    return IsValidUtf8(bytes) ? Coding::Utf8 : Coding::Gbk;
+}
+
+ProfileText SplitProfileText(const QByteArray& bytes)
 {
     ProfileText doc;
-    doc.hasBom = bytes.startsWith(kUtf8Bom);
-    if (doc.hasBom)
-        bytes.remove(0, 3);
-    const QString text = DecodeLegacyText(bytes);
-    doc.eol = text.contains(QLatin1String("\r\n")) ? QStringLiteral("\r\n") : DefaultEol();
+    doc.coding = DetectCoding(bytes);
+    const QByteArrayView body = QByteArrayView(bytes).sliced(Bom(doc.coding).size());
+    const qsizetype unit = IsUtf16(doc.coding) ? 2 : 1;
+    const auto codeAt = [&](qsizetype i) -> char16_t {
+        if (unit == 1)
+            return uchar(body[i]);
+        const char16_t first = uchar(body[i]);
+        const char16_t second = uchar(body[i + 1]);
+        return doc.coding == Coding::Utf16Le ? char16_t(first | second << 8) : char16_t(first << 8 | second);
+    };
 
-    // Lines end at CRLF, LF or a lone CR.
+    // Lines end at CRLF, LF or a lone CR. Neither byte occurs inside a GBK
+    // character, nor either code unit inside a UTF-16 pair.
+    bool crlf = false;
     qsizetype start = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar ch = text.at(i);
-        if (ch != u'\n' && ch != u'\r')
+    const auto addLine = [&](qsizetype end) {
+        const QByteArrayView line = body.sliced(start, end - start);
+        doc.lines.append(Decode(line, doc.coding));
+        doc.stored.append(line.toByteArray());
+    };
+    for (qsizetype i = 0; i + unit <= body.size(); i += unit) {
+        const char16_t code = codeAt(i);
+        if (code != u'\n' && code != u'\r')
             continue;
-        doc.lines.append(text.mid(start, i - start));
-        if (ch == u'\r' && i + 1 < size && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
+        addLine(i);
+        if (code == u'\r' && i + 2 * unit <= body.size() && codeAt(i + unit) == u'\n') {
+            crlf = true;
+            i += unit;
+        }
+        start = i + unit;
     }
-    if (start < size)
-        doc.lines.append(text.mid(start));
+    if (start < body.size())
+        addLine(body.size());
+    doc.eol = crlf ? QStringLiteral("\r\n") : DefaultEol();
     return doc;
+}
+
+// The file's bytes, refusing at once what is no profile file: a FIFO or a
+// device (reading one could wait or never end) and anything over the limit.
+ProfileFileState ReadProfileBytes(const QString& path, QByteArray& bytes)
+{
+    QFile file;
+    switch (OpenForReading(file, path)) {
+    case OpenError::None:
+        break;
+    case OpenError::Missing:
+        return ProfileFileState::Missing;
+    case OpenError::NotAFile:
+        return ProfileFileState::NotAFile;
+    case OpenError::Unreadable:
+        return ProfileFileState::Unreadable;
+    }
+    if (file.size() > kMaxProfileFileBytes)
+        return ProfileFileState::TooLarge;
+    // A file still growing is cut at the limit, not followed.
+    bytes = file.read(kMaxProfileFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return ProfileFileState::Unreadable;
+    if (bytes.size() > kMaxProfileFileBytes)
+        return ProfileFileState::TooLarge;
+    return ProfileFileState::Read;
 }
 
 enum class LineKind { Ignored, Section, Entry };
@@ -150,18 +296,6 @@ QString QuoteForWriting(const QString& value)
     return value;
 }
 
-std::optional<QString> LookUp(const QString& path, const QString& section, const QString& key)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const ProfileText doc = SplitProfileText(file.readAll());
-    const KeyLocation where = Locate(doc.lines, QStringView(section).trimmed(), QStringView(key).trimmed());
-    if (where.keyLine < 0)
-        return std::nullopt;
-    return Unquote(ParseLine(doc.lines.at(where.keyLine)).value);
-}
-
 bool HasLineBreak(const QString& text)
 {
     return text.contains(u'\n') || text.contains(u'\r');
@@ -182,18 +316,44 @@ bool WritableNames(const QString& section, const QString& key, const QString& va
 
 } // namespace
 
+ProfileContents::ProfileContents(const QString& path)
+{
+    QByteArray bytes;
+    m_state = ReadProfileBytes(path, bytes);
+    if (m_state == ProfileFileState::Read)
+        m_lines = SplitProfileText(bytes).lines;
+}
+
+std::optional<QString> ProfileContents::Value(const QString& section, const QString& key) const
+{
+    const KeyLocation where = Locate(m_lines, QStringView(section).trimmed(), QStringView(key).trimmed());
+    if (where.keyLine < 0)
+        return std::nullopt;
+    return Unquote(ParseLine(m_lines.at(where.keyLine)).value);
+}
+
+QString ProfileContents::String(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    std::optional<QString> value = Value(section, key);
+    return value ? *value : defaultValue;
+}
+
+int32_t ProfileContents::Int(const QString& section, const QString& key, int32_t defaultValue) const
+{
+    // An empty value counts as absent, as the old platform's integer reader
+    // treats it, so "Quality=" still means the default quality.
+    const std::optional<QString> value = Value(section, key);
+    return value && !value->isEmpty() ? ParseProfileInt(*value) : defaultValue;
+}
+
 QString GetProfileString(const QString& path, const QString& section, const QString& key, const QString& defaultValue)
 {
-    std::optional<QString> value = LookUp(path, section, key);
-    return value ? *value : defaultValue;
+    return ProfileContents(path).String(section, key, defaultValue);
 }
 
 int32_t GetProfileInt(const QString& path, const QString& section, const QString& key, int32_t defaultValue)
 {
-    // An empty value counts as absent, as the old platform's integer reader
-    // treats it, so "Quality=" still means the default quality.
-    const std::optional<QString> value = LookUp(path, section, key);
-    return value && !value->isEmpty() ? ParseProfileInt(*value) : defaultValue;
+    return ProfileContents(path).Int(section, key, defaultValue);
 }
 
 int32_t ParseProfileInt(const QString& text)
@@ -239,27 +399,29 @@ bool WriteProfileString(const QString& path, const QString& section, const QStri
 
     ProfileText doc;
     doc.eol = DefaultEol();
-    const QFileInfo info(path);
-    if (info.exists()) {
-        // A file that cannot be read (or is write-protected) is left alone: writing
-        // it afresh would lose everything else it holds.
-        QFile file(path);
-        if (!info.isFile() || !info.isWritable() || !file.open(QIODevice::ReadOnly))
+    if (StatPath(path).kind != EntryKind::Missing) {
+        // A file that cannot be read whole (or is write-protected) is left
+        // alone: writing it afresh would lose everything else it holds.
+        QByteArray bytes;
+        if (!QFileInfo(path).isWritable() || ReadProfileBytes(path, bytes) != ProfileFileState::Read)
             return false;
-        doc = SplitProfileText(file.readAll());
-        if (file.error() != QFileDevice::NoError)
-            return false;
+        doc = SplitProfileText(bytes);
     }
 
     const QString trimmedKey = key.trimmed();
     const KeyLocation where = Locate(doc.lines, QStringView(section).trimmed(), QStringView(trimmedKey));
     const QString written = QuoteForWriting(value);
+    const auto insertLine = [&doc](qsizetype at, const QString& line) {
+        doc.lines.insert(at, line);
+        doc.stored.insert(at, QByteArray());
+    };
     if (where.keyLine >= 0) {
         // Keep the line's own spelling of the key and anything before its '='.
         QString& line = doc.lines[where.keyLine];
         const ParsedLine parsed = ParseLine(line);
         const QString head = parsed.equalsAt >= 0 ? line.left(parsed.equalsAt) : line.trimmed();
         line = head + u'=' + written;
+        doc.stored[where.keyLine] = QByteArray();
     } else if (where.sectionLine >= 0) {
         // After the section's last non-blank line, ahead of the blank lines that part it from the next.
         qsizetype insertAt = where.sectionLine + 1;
@@ -267,20 +429,36 @@ bool WriteProfileString(const QString& path, const QString& section, const QStri
             if (!doc.lines.at(i).trimmed().isEmpty())
                 insertAt = i + 1;
         }
-        doc.lines.insert(insertAt, trimmedKey + u'=' + written);
+        insertLine(insertAt, trimmedKey + u'=' + written);
     } else {
         if (!doc.lines.isEmpty() && !doc.lines.constLast().trimmed().isEmpty())
-            doc.lines.append(QString());
-        doc.lines.append(u'[' + section.trimmed() + u']');
-        doc.lines.append(trimmedKey + u'=' + written);
+            insertLine(doc.lines.size(), QString());
+        insertLine(doc.lines.size(), u'[' + section.trimmed() + u']');
+        insertLine(doc.lines.size(), trimmedKey + u'=' + written);
     }
 
-    QByteArray bytes;
-    if (doc.hasBom)
-        bytes.append(kUtf8Bom);
-    for (const QString& line : std::as_const(doc.lines)) {
-        bytes.append(line.toUtf8());
-        bytes.append(doc.eol.toLatin1());
+    QStringList newText;
+    for (qsizetype i = 0; i < doc.lines.size(); ++i) {
+        if (doc.stored.at(i).isNull())
+            newText.append(doc.lines.at(i));
+    }
+    Coding coding = doc.coding;
+    if (coding == Coding::Plain
+        && !std::all_of(newText.cbegin(), newText.cend(), [](const QString& text) { return IsAscii(text); }))
+        coding = PlatformCoding(newText);
+
+    QByteArray bytes = Bom(coding).toByteArray();
+    const QByteArray eol = *Encode(doc.eol, coding);
+    for (qsizetype i = 0; i < doc.lines.size(); ++i) {
+        if (doc.stored.at(i).isNull()) {
+            const std::optional<QByteArray> line = Encode(doc.lines.at(i), coding);
+            if (!line)
+                return false;
+            bytes.append(*line);
+        } else {
+            bytes.append(doc.stored.at(i));
+        }
+        bytes.append(eol);
     }
 
     QSaveFile out(path);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <mutex>
+#include <optional>
 
 namespace lumavo {
 
@@ -67,7 +68,17 @@ QString ToolFolderName()
 
 int ReadQuality(const QString& settingsPath)
 {
-    return GetProfileInt(settingsPath, QLatin1String(kSettingsSection), QLatin1String(kQualityKey), kDefaultQuality);
+    const std::optional<QString> value
+        = ProfileContents(settingsPath).Value(QLatin1String(kSettingsSection), QLatin1String(kQualityKey));
+    if (!value)
+        return kDefaultQuality;
+    // The integer reader would make "abc" 0 and keep "-5", which the encoder
+    // takes for its lowest quality: neither is a quality anyone set.
+    const QString text = value->trimmed();
+    const qsizetype first = text.startsWith(u'+') ? 1 : 0;
+    if (first >= text.size() || text.at(first) < u'0' || text.at(first) > u'9')
+        return kDefaultQuality;
+    return ParseProfileInt(text);
 }
 
 QString ReadCaptionSetting(const QString& settingsPath)

@@ -27,7 +27,8 @@ inline constexpr const char* kTemplateRootName = "temple";
 // The tool folder beside the program.
 QString ToolFolderName();
 
-// JPEG quality for saves: key Quality, 90 when the key is absent.
+// JPEG quality for saves: key Quality, 90 when the key is absent, empty, not
+// a number or negative.
 int ReadQuality(const QString& settingsPath);
 constexpr int kDefaultQuality = 90;
 

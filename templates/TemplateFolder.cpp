@@ -1,7 +1,6 @@
 #include "templates/TemplateFolder.h"
 
 #include "imaging/PixelAccess.h"
-#include "platform/ProfileFile.h"
 
 #include <QDir>
 
@@ -39,17 +38,22 @@ TemplateFolder TemplateFolder::FromPath(const QString& folderPath)
     return folder;
 }
 
-LayerRect ReadLayerRect(const TemplateFolder& folder)
+LayerReading ReadLayerFile(const TemplateFolder& folder)
 {
-    const QString path = folder.File(QString::fromLatin1(kLayerFile));
+    const ProfileContents layer(folder.File(QString::fromLatin1(kLayerFile)));
     const QString section = QStringLiteral("layer");
-    const int32_t x = GetProfileInt(path, section, QStringLiteral("x"), 0);
-    const int32_t y = GetProfileInt(path, section, QStringLiteral("y"), 0);
-    const int32_t width = GetProfileInt(path, section, QStringLiteral("width"), 0);
-    const int32_t height = GetProfileInt(path, section, QStringLiteral("height"), 0);
+    const int32_t x = layer.Int(section, QStringLiteral("x"), 0);
+    const int32_t y = layer.Int(section, QStringLiteral("y"), 0);
+    const int32_t width = layer.Int(section, QStringLiteral("width"), 0);
+    const int32_t height = layer.Int(section, QStringLiteral("height"), 0);
     // A hand-edited file may hold values whose sum leaves the 32-bit range;
     // the edge then stops at the range's end instead of wrapping around.
-    return { x, y, SaturateInt32(int64_t(x) + width), SaturateInt32(int64_t(y) + height) };
+    return { { x, y, SaturateInt32(int64_t(x) + width), SaturateInt32(int64_t(y) + height) }, layer.state() };
+}
+
+LayerRect ReadLayerRect(const TemplateFolder& folder)
+{
+    return ReadLayerFile(folder).rect;
 }
 
 TemplatePictures LoadTemplatePictures(const TemplateFolder& folder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/PhotoImage.h"
+#include "platform/ProfileFile.h"
 
 #include <QString>
 
@@ -46,6 +47,20 @@ struct LayerRect {
 
 // Reads section "layer" of layer.lmv afresh: x, y, width, height (0 when absent).
 LayerRect ReadLayerRect(const TemplateFolder& folder);
+
+// The opening with whether its file could be read at all (a missing,
+// refused or unreadable file gives the opening (0, 0, 0, 0)).
+struct LayerReading {
+    LayerRect rect;
+    ProfileFileState state = ProfileFileState::Missing;
+    // Read, and the opening has a width and a height.
+    bool usable() const
+    {
+        return state == ProfileFileState::Read && int64_t(rect.right) - rect.left > 0
+            && int64_t(rect.bottom) - rect.top > 0;
+    }
+};
+LayerReading ReadLayerFile(const TemplateFolder& folder);
 
 struct TemplatePictures {
     // Either may be absent (never tried) or failed (non-zero status, 0 x 0).

@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
+#ifndef _WIN32
+#include <ftw.h>
+#endif
 
 namespace lumavo::test {
 
@@ -15,6 +19,25 @@ Sandbox::Sandbox()
 {
     m_dir.setAutoRemove(true);
 }
+
+Sandbox::~Sandbox()
+{
+#ifndef _WIN32
+    const auto remove = [](const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); };
+    if (m_dir.isValid())
+        nftw(QFile::encodeName(m_dir.path()).constData(), remove, 16, FTW_DEPTH | FTW_PHYS);
+#endif
+}
+
+#ifndef _WIN32
+bool RenameToBytes(const QString& path, const QByteArray& newName)
+{
+    const QByteArray from = QFile::encodeName(path);
+    const qsizetype slash = from.lastIndexOf('/');
+    const QByteArray to = (slash >= 0 ? from.left(slash + 1) : QByteArray()) + newName;
+    return ::rename(from.constData(), to.constData()) == 0;
+}
+#endif
 
 ImageDifference CompareImages(const QImage& a, const QImage& b)
 {
@@ -115,6 +138,18 @@ QImage MakeDetailedPhoto(int width, int height, uint32_t seed)
         painter.drawLine(QPointF(x, height * 0.18), QPointF(x + width * 0.02, height * 0.3));
     }
     return image;
+}
+
+QByteArray Utf16WithBom(const QString& text, bool littleEndian)
+{
+    QByteArray bytes(littleEndian ? "\xFF\xFE" : "\xFE\xFF");
+    for (const QChar ch : text) {
+        const char low = char(ch.unicode() & 0xFF);
+        const char high = char(ch.unicode() >> 8);
+        bytes += littleEndian ? low : high;
+        bytes += littleEndian ? high : low;
+    }
+    return bytes;
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes)

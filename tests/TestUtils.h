@@ -13,6 +13,8 @@ namespace lumavo::test {
 class Sandbox {
 public:
     Sandbox();
+    // Removes names Qt cannot list too (GBK bytes on Linux).
+    ~Sandbox();
     QString path() const { return m_dir.path(); }
     QString File(const QString& name) const { return m_dir.filePath(name); }
 
@@ -38,6 +40,15 @@ QImage MakeTestPhoto(int width, int height, uint32_t seed = 1);
 // A camera-like test picture: smooth light and colour, a face-like disc, and
 // fine texture down to single pixels (grain and a weave), opaque.
 QImage MakeDetailedPhoto(int width, int height, uint32_t seed = 1);
+
+#ifndef _WIN32
+// Renames a file or folder to a name given as bytes on disk, such as GBK
+// bytes, which a path in Qt's own text cannot spell on Linux; false on failure.
+bool RenameToBytes(const QString& path, const QByteArray& newName);
+#endif
+
+// The text as UTF-16 after its byte-order mark, as a Windows editor saves "Unicode".
+QByteArray Utf16WithBom(const QString& text, bool littleEndian);
 
 // Writes bytes to a file; false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);

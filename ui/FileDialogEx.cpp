@@ -3,6 +3,7 @@
 #include "imaging/PixelAccess.h"
 #include "imaging/ScaledLoad.h"
 #include "ui/FileListDates.h"
+#include "platform/DiskPath.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -211,6 +212,9 @@ CFileDialogEx::CFileDialogEx(QWidget* parent)
     GiveTheListRoom(this);
     ShowChineseDates(this);
     connect(this, &QFileDialog::currentChanged, this, &CFileDialogEx::OnSelectionChanged);
+    // After the dialog's own check of the typed name, which runs first.
+    if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        connect(name, &QLineEdit::textChanged, this, &CFileDialogEx::AllowTypedDiskName);
 }
 
 CFileDialogEx::~CFileDialogEx() = default;
@@ -253,6 +257,35 @@ QRect CFileDialogEx::PreviewRect() const
 QImage CFileDialogEx::PreviewImage() const
 {
     return m_panel->frame->Picture();
+}
+
+bool CFileDialogEx::TypedDiskNameOnly() const
+{
+    const QStringList files = selectedFiles();
+    return files.size() == 1 && !QFileInfo::exists(files.first()) && IsFile(files.first());
+}
+
+void CFileDialogEx::AllowTypedDiskName()
+{
+    if (!TypedDiskNameOnly())
+        return;
+    DrawPreview(selectedFiles().first());
+    if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
+        if (QPushButton* open = buttons->button(QDialogButtonBox::Open))
+            open->setEnabled(true);
+    }
+}
+
+void CFileDialogEx::accept()
+{
+    if (TypedDiskNameOnly()) {
+        const QStringList files = selectedFiles();
+        emit fileSelected(files.first());
+        emit filesSelected(files);
+        QDialog::accept();
+        return;
+    }
+    QFileDialog::accept();
 }
 
 void CFileDialogEx::OnSelectionChanged(const QString& path)

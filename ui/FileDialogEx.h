@@ -43,8 +43,15 @@ public:
     // The preview as drawn (the fitted picture), null before the first picture.
     QImage PreviewImage() const;
 
+    // Also takes a typed name of a file whose name on disk is in GBK bytes,
+    // which Qt's own listing leaves out and its check would not find.
+    void accept() override;
+
 private:
     void OnSelectionChanged(const QString& path);
+    // The name typed is of a file that only the names on disk find.
+    bool TypedDiskNameOnly() const;
+    void AllowTypedDiskName();
 
     struct Panel;
     std::unique_ptr<Panel> m_panel;

@@ -5,6 +5,7 @@
 #include "TestUtils.h"
 #include "imaging/GeometricEdits.h"
 #include "imaging/PhotoImage.h"
+#include "platform/CodePage.h"
 #include "templates/OutputRender.h"
 #include "templates/TemplateFolder.h"
 
@@ -16,7 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace lumavo {
 namespace {
@@ -30,10 +35,9 @@ struct CliRun {
     QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
 };
 
-CliRun RunCli(const QStringList& arguments)
+CliRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000)
 {
-    const test::ProgramRun finished
-        = test::RunWithoutDisplay(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments, 120000);
+    const test::ProgramRun finished = test::RunWithoutDisplay(program, arguments, timeoutMs);
     CliRun run;
     if (!finished.finished)
         return run;
@@ -41,6 +45,11 @@ CliRun RunCli(const QStringList& arguments)
     run.out = QString::fromLocal8Bit(finished.out);
     run.err = QString::fromLocal8Bit(finished.err);
     return run;
+}
+
+CliRun RunCli(const QStringList& arguments, int timeoutMs = 120000)
+{
+    return RunProgram(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments, timeoutMs);
 }
 
 const QColor kBackgroundColor(40, 90, 160);
@@ -90,8 +99,9 @@ TEST(CliTemplates, ListsEveryTemplateSortedAndReportsUnreadableBackgrounds)
     ASSERT_TRUE(QDir(root).mkpath("Broken"));
     ASSERT_TRUE(test::WriteFile(root + "/Broken/bs.lmv", "not a picture"));
 
+    // A broken template does not make the listing fail while others are good.
     CliRun run = RunCli({ "templates", "--root", root });
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "4R 1400 2100 100 150 700 950\nLily 800 600 10 20 310 420\n");
     ASSERT_EQ(run.errLines().size(), 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("Broken")) << run.err.toStdString();
@@ -373,6 +383,135 @@ TEST(CliErrors, OptionWithoutValueDoesNotTakeTheNextOption)
     // Negative numbers are values, not options.
     const CliRun moved = RunCli(PlaceArgs(root, photo) + QStringList { "--zoom", "-5", "--move", "-5,-5" });
     EXPECT_EQ(moved.exitCode, 0) << moved.err.toStdString();
+}
+
+#ifndef _WIN32
+// A library unpacked from an archive made on an old Chinese system: folder
+// and file names in GBK bytes. They are listed and opened by their Chinese
+// names, typed in UTF-8 or handed over as the bytes on disk.
+TEST(CliLibrary, GbkNamedTemplatesAndPhotosOpenByTheirChineseNames)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    MakeTemplate(root, "plain", QSize(600, 400), QRect(10, 10, 100, 100));
+    MakeTemplate(root, "spring", QSize(800, 1000), QRect(100, 100, 400, 500));
+    ASSERT_TRUE(test::RenameToBytes(root + "/spring", ToGbk(QStringLiteral("春日花语"))));
+    QImage flat(300, 200, QImage::Format_RGB32);
+    flat.fill(QColor(20, 200, 60));
+    ASSERT_TRUE(test::RenameToBytes(SavePhoto(box, "guest.png", flat, "PNG"), ToGbk(QStringLiteral("客人.png"))));
+    const QString photo = box.File(QStringLiteral("客人.png"));
+
+    CliRun run = RunCli({ "templates", "--root", root });
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("plain 600 400 10 10 110 110\n春日花语 800 1000 100 100 500 600\n"));
+
+    const QString out = box.File("out.png");
+    run = RunCli({ "render", "--root", root, "--template", QStringLiteral("春日花语"), "--photo", photo, "--out", out,
+        "--caption", "x" });
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QImage picture(out);
+    ASSERT_EQ(picture.size(), QSize(800, 1000));
+    EXPECT_EQ(picture.pixelColor(300, 350), QColor(20, 200, 60)); // the photo, in the opening
+
+    // The same names as the bytes a shell hands over when it lists the folder.
+    const QString script = box.File("gbk-arguments.sh");
+    ASSERT_TRUE(test::WriteScript(script,
+        "exec '" + QFile::encodeName(test::ProgramDir()) + "/lumavo-cli' place --root '" + QFile::encodeName(root)
+            + "' --template '" + ToGbk(QStringLiteral("春日花语")) + "' --photo '" + QFile::encodeName(box.path()) + "/"
+            + ToGbk(QStringLiteral("客人.png")) + "'\n"));
+    const CliRun fromBytes = RunProgram(script, {});
+    EXPECT_EQ(fromBytes.exitCode, 0) << fromBytes.err.toStdString();
+    const CliRun fromText
+        = RunCli({ "place", "--root", root, "--template", QStringLiteral("春日花语"), "--photo", photo });
+    EXPECT_EQ(fromText.exitCode, 0) << fromText.err.toStdString();
+    EXPECT_EQ(fromBytes.out, fromText.out);
+    EXPECT_FALSE(fromText.out.isEmpty());
+}
+#endif
+
+// layer.lmv saved by a Windows editor as "Unicode" (UTF-16 with a byte-order
+// mark, either byte order) gives the same opening as the plain file.
+TEST(CliLibrary, Utf16LayerFilesGiveTheirOpening)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QString photo = SavePhoto(box, "wide.png", test::MakeTestPhoto(900, 600, 2), "PNG");
+    const CliRun plain = RunCli(PlaceArgs(root, photo));
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+
+    const QString text = QStringLiteral("; 模板开口\r\n[layer]\r\nx=100\r\ny=150\r\nwidth=600\r\nheight=800\r\n");
+    for (const QByteArray& layer : { test::Utf16WithBom(text, true), test::Utf16WithBom(text, false) }) {
+        SCOPED_TRACE(layer.startsWith("\xFF") ? "UTF-16LE" : "UTF-16BE");
+        ASSERT_TRUE(test::WriteFile(root + "/4R/layer.lmv", layer));
+        const CliRun run = RunCli(PlaceArgs(root, photo));
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, plain.out);
+    }
+}
+
+// An opening that is missing, garbage, of no size, or whose file is no file
+// at all stops the command with one line naming it; nothing is written and
+// nothing waits. The listing shows the good templates and names the broken.
+TEST(CliLibrary, BrokenOpeningsAreErrorsAndTheListingNamesThem)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    const QRect opening(10, 20, 300, 400);
+    QStringList broken = { "garbage", "missing", "zero" };
+    for (const QString& name : QStringList { "good" } + broken)
+        MakeTemplate(root, name, QSize(500, 600), opening);
+    ASSERT_TRUE(QFile::remove(root + "/missing/layer.lmv"));
+    ASSERT_TRUE(test::WriteFile(root + "/garbage/layer.lmv", QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)));
+    ASSERT_TRUE(test::WriteFile(root + "/zero/layer.lmv", "[layer]\nx=10\ny=20\nwidth=0\nheight=400\n"));
+    // Over 1 MB: refused without being read.
+    MakeTemplate(root, "huge", QSize(500, 600), opening);
+    ASSERT_TRUE(test::WriteFile(
+        root + "/huge/layer.lmv", "[layer]\nx=10\ny=20\nwidth=300\nheight=400\n" + QByteArray(1100 * 1024, ';')));
+    broken << "huge";
+#ifndef _WIN32
+    for (const char* name : { "fifo", "device" }) {
+        MakeTemplate(root, name, QSize(500, 600), opening);
+        ASSERT_TRUE(QFile::remove(root + '/' + name + "/layer.lmv"));
+        broken << name;
+    }
+    ASSERT_EQ(mkfifo(QFile::encodeName(root + "/fifo/layer.lmv").constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", root + "/device/layer.lmv"));
+#endif
+
+    // A FIFO would hang a reader that waits for a writer: a short time limit.
+    CliRun run = RunCli({ "templates", "--root", root }, 20000);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "good 500 600 10 20 310 420\n");
+    QStringList lines = run.errLines();
+    ASSERT_EQ(lines.size(), broken.size()) << run.err.toStdString();
+    std::sort(broken.begin(), broken.end());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].startsWith("错误：")) << lines[i].toStdString();
+        EXPECT_TRUE(lines[i].contains(QStringLiteral("“%1”").arg(broken[i]))) << lines[i].toStdString();
+        EXPECT_TRUE(lines[i].contains("layer.lmv")) << lines[i].toStdString();
+    }
+
+    const QString photo = SavePhoto(box, "photo.png", test::MakeTestPhoto(400, 300, 3), "PNG");
+    for (const QString& name : broken) {
+        SCOPED_TRACE(name.toStdString());
+        const QString out = box.File(name + ".png");
+        run = RunCli({ "render", "--root", root, "--template", name, "--photo", photo, "--out", out }, 20000);
+        EXPECT_EQ(run.exitCode, 1);
+        ASSERT_EQ(run.errLines().size(), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("layer.lmv")) << run.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+    run = RunCli({ "place", "--root", root, "--template", "zero", "--photo", photo });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+
+    // With no good template left, the listing fails.
+    ASSERT_TRUE(QDir(root + "/good").removeRecursively());
+    run = RunCli({ "templates", "--root", root }, 20000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.errLines().size(), broken.size() + 1);
 }
 
 } // namespace

@@ -7,8 +7,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace lumavo {
 namespace {
@@ -168,13 +175,107 @@ TEST(ProfileFileTest, WriterKeepsEverythingElse)
     ASSERT_TRUE(WriteProfileString(crlf, "System", "Quality", "95"));
     ASSERT_TRUE(WriteProfileString(crlf, "System", "TempPath", "t"));
     EXPECT_EQ(ReadFile(crlf), QByteArray("\xEF\xBB\xBF[System]\r\nQuality=95\r\nTempPath=t\r\n"));
+}
 
-    // A GBK file is rewritten as UTF-8 and its Chinese text survives.
+// UTF-16 with a byte-order mark, as a Windows editor's "Unicode" saves it, in
+// either byte order, reads like any other profile file.
+TEST(ProfileFileTest, ReadsUtf16WithItsByteOrderMark)
+{
+    Sandbox box;
+    const QString ini = box.File("setting.ini");
+    for (const bool littleEndian : { true, false }) {
+        SCOPED_TRACE(littleEndian ? "UTF-16LE" : "UTF-16BE");
+        ASSERT_TRUE(WriteFile(ini,
+            test::Utf16WithBom(
+                QStringLiteral("[System]\r\nQuality=77\r\nCaption=欢迎光临 𠀋\r\n[layer]\rx=5"), littleEndian)));
+        EXPECT_EQ(ReadQuality(ini), 77);
+        EXPECT_EQ(ReadCaptionSetting(ini), QStringLiteral("欢迎光临 𠀋"));
+        EXPECT_EQ(GetProfileInt(ini, "layer", "x", 0), 5);
+    }
+}
+
+// A write keeps the code page the file was written in, and every line it
+// does not change, byte for byte.
+TEST(ProfileFileTest, WriterKeepsTheCodePageOfTheFile)
+{
+    Sandbox box;
     const QString gbk = box.File("gbk.ini");
-    ASSERT_TRUE(WriteFile(gbk, ToGbk(QStringLiteral("[System]\nCaption=欢迎光临\n"))));
-    ASSERT_TRUE(WriteProfileString(gbk, "System", "Quality", "90"));
-    EXPECT_EQ(ReadFile(gbk), QStringLiteral("[System]\nCaption=欢迎光临\nQuality=90\n").toUtf8());
-    EXPECT_EQ(ReadCaptionSetting(gbk), QStringLiteral("欢迎光临"));
+    const QByteArray undecodable = "Note=\xFF\xFE\x80";
+    ASSERT_TRUE(WriteFile(gbk, ToGbk(QStringLiteral("[System]\r\nCaption=欢迎光临\r\n")) + undecodable + "\r\n"));
+    ASSERT_TRUE(WriteProfileString(gbk, "System", "TempPath", QStringLiteral("D:\\影楼\\temple")));
+    EXPECT_EQ(ReadFile(gbk),
+        ToGbk(QStringLiteral("[System]\r\nCaption=欢迎光临\r\n")) + undecodable
+            + ToGbk(QStringLiteral("\r\nTempPath=D:\\影楼\\temple\r\n")));
+    EXPECT_EQ(GetProfileString(gbk, "System", "TempPath"), QStringLiteral("D:\\影楼\\temple"));
+    // A value GBK has no bytes for is refused rather than stored as '?'.
+    const QByteArray before = ReadFile(gbk);
+    EXPECT_FALSE(WriteProfileString(gbk, "System", "Caption", QStringLiteral("ok \U0001F600")));
+    EXPECT_EQ(ReadFile(gbk), before);
+
+    for (const bool littleEndian : { true, false }) {
+        SCOPED_TRACE(littleEndian ? "UTF-16LE" : "UTF-16BE");
+        const QString wide = box.File("wide.ini");
+        ASSERT_TRUE(WriteFile(wide, test::Utf16WithBom(QStringLiteral("[System]\r\nQuality=80\r\n"), littleEndian)));
+        ASSERT_TRUE(WriteProfileString(wide, "System", "Caption", QStringLiteral("欢迎 \U0001F600")));
+        EXPECT_EQ(ReadFile(wide),
+            test::Utf16WithBom(QStringLiteral("[System]\r\nQuality=80\r\nCaption=欢迎 \U0001F600\r\n"), littleEndian));
+    }
+
+    // A new file, and one of ASCII alone, are written as the platform writes them.
+    const QString fresh = box.File("new.ini");
+    const QString ascii = box.File("ascii.ini");
+    ASSERT_TRUE(WriteFile(ascii, "[System]\nQuality=80\n"));
+    for (const QString& ini : { fresh, ascii }) {
+        ASSERT_TRUE(WriteProfileString(ini, "System", "Caption", QStringLiteral("欢迎")));
+#ifdef _WIN32
+        EXPECT_TRUE(ReadFile(ini).contains(ToGbk(QStringLiteral("Caption=欢迎"))));
+#else
+        EXPECT_TRUE(ReadFile(ini).contains(QStringLiteral("Caption=欢迎").toUtf8()));
+#endif
+        EXPECT_EQ(ReadCaptionSetting(ini), QStringLiteral("欢迎"));
+    }
+}
+
+// What is no profile file is refused at once: a FIFO (opening one would wait
+// for a writer), a device that never ends, a folder, anything over 1 MB.
+TEST(ProfileFileTest, OnlyRegularFilesOfAtMostOneMegabyteAreRead)
+{
+    Sandbox box;
+    const QByteArray settings = "[System]\nQuality=70\n";
+    const QString limit = box.File("limit.ini");
+    ASSERT_TRUE(WriteFile(limit, settings + QByteArray(kMaxProfileFileBytes - settings.size(), ';')));
+    EXPECT_EQ(ProfileContents(limit).state(), ProfileFileState::Read);
+    EXPECT_EQ(ReadQuality(limit), 70);
+
+    const QString huge = box.File("huge.ini");
+    ASSERT_TRUE(WriteFile(huge, settings + QByteArray(kMaxProfileFileBytes, ';')));
+    struct Case {
+        QString path;
+        ProfileFileState state;
+    };
+    std::vector<Case> cases = { { huge, ProfileFileState::TooLarge }, { box.path(), ProfileFileState::NotAFile },
+        { box.File("absent.ini"), ProfileFileState::Missing } };
+#ifndef _WIN32
+    const QString fifo = box.File("fifo.ini");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString device = box.File("zero.ini");
+    ASSERT_TRUE(QFile::link("/dev/zero", device));
+    cases.push_back({ fifo, ProfileFileState::NotAFile });
+    cases.push_back({ device, ProfileFileState::NotAFile });
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_EQ(ProfileContents(c.path).state(), c.state);
+        EXPECT_EQ(ReadQuality(c.path), kDefaultQuality);
+        if (c.state != ProfileFileState::Missing) {
+            EXPECT_FALSE(WriteProfileString(c.path, "System", "Quality", "50"));
+        }
+    }
+    EXPECT_EQ(QFileInfo(huge).size(), settings.size() + kMaxProfileFileBytes);
+#ifndef _WIN32
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+    EXPECT_TRUE(QFileInfo(device).isSymLink());
+#endif
 }
 
 TEST(ProfileFileTest, WriterCreatesFilesAtomicallyAndRefusesDamage)
@@ -230,6 +331,12 @@ TEST(ProfileFileTest, QualityAndCaptionSettings)
         ASSERT_TRUE(WriteFile(ini, QByteArray("[System]\nQuality=") + written + "\n"));
         EXPECT_EQ(ReadQuality(ini), read) << written;
     }
+    // What is no quality anyone set counts as absent, not as the lowest quality.
+    for (const auto& [written, read] : { std::pair { "abc", 90 }, { "-5", 90 }, { " -0x10", 90 }, { "", 90 },
+             { "+80", 80 }, { "0x50", 80 }, { "85%", 85 } }) {
+        ASSERT_TRUE(WriteFile(ini, QByteArray("[System]\nQuality=") + written + "\n"));
+        EXPECT_EQ(ReadQuality(ini), read) << written;
+    }
     ASSERT_TRUE(WriteFile(ini, "[Other]\nQuality=10\nCaption=no\n"));
     EXPECT_EQ(ReadQuality(ini), 90);
     EXPECT_TRUE(ReadCaptionSetting(ini).isEmpty());
@@ -246,6 +353,11 @@ TEST(ProfileFileTest, ProgramFolderComesFromTheExecutable)
     EXPECT_EQ(SettingsPath(), QStringLiteral("/tmp/kiosk/setting.ini"));
     SetProgramFolderForTesting(QString());
     EXPECT_EQ(ProgramFolder(), folder);
+
+    // The build lays out the settings beside the programs.
+    const ProfileContents built(test::ProgramDir() + "/setting.ini");
+    EXPECT_EQ(built.state(), ProfileFileState::Read);
+    EXPECT_TRUE(built.Value("System", "Quality").has_value());
 }
 
 } // namespace

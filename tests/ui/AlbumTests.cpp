@@ -131,6 +131,27 @@ TEST(AlbumThumbnail, CacheFollowsAChangedTemplate)
     EXPECT_EQ(CachedTemplateThumbnail(folder, QSize(60, 80)).pixelColor(30, 40), QColor(Qt::green));
 }
 
+#ifndef _WIN32
+// A template folder named in GBK bytes (an archive from an old Chinese
+// system) is in the album under its Chinese name, with its thumbnail.
+TEST(AlbumData, GbkNamedFoldersAreListedWithTheirThumbnails)
+{
+    test::Sandbox root;
+    WriteTemplate(root.path(), QStringLiteral("plain"), QSize(300, 400), Qt::green, Qt::blue);
+    WriteTemplate(root.path(), QStringLiteral("spring"), QSize(300, 400), Qt::red, Qt::blue);
+    ASSERT_TRUE(test::RenameToBytes(root.File(QStringLiteral("spring")), ToGbk(QStringLiteral("春日花语"))));
+
+    const std::vector<AlbumTemplate> templates = ListTemplateFolders(root.path());
+    ASSERT_EQ(templates.size(), 2u);
+    EXPECT_EQ(templates[0].folder, QStringLiteral("plain"));
+    EXPECT_EQ(templates[1].folder, QStringLiteral("春日花语"));
+    const QImage thumbnail = CachedTemplateThumbnail(root.File(templates[1].folder), QSize(60, 80));
+    ASSERT_EQ(thumbnail.size(), QSize(60, 80));
+    EXPECT_EQ(thumbnail.pixelColor(30, 40), QColor(Qt::red));
+    EXPECT_EQ(thumbnail.pixelColor(2, 2), QColor(Qt::blue));
+}
+#endif
+
 TEST(AlbumView, SampleAlbumPicksByMouseAndKeyboard)
 {
     ProgramSandbox program(QDir(test::ProgramDir()).filePath(QStringLiteral("temple")));

@@ -3,7 +3,9 @@
 #include "app/PortraitApp.h"
 #include "app/ShockwaveFlash.h"
 #include "app/SplashWnd.h"
+#include "app/Startup.h"
 #include "app/TemplateBrowserDlg.h"
+#include "platform/CodePage.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "skin/CommandEvent.h"
@@ -11,15 +13,23 @@
 #include "ui/PhotoLayoutDlg.h"
 #include "ui/UiTestUtils.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace lumavo {
 namespace {
@@ -54,6 +64,71 @@ protected:
 
     test::Sandbox m_sandbox;
 };
+
+// Copies a sample template into `folder`.
+void CopySampleTemplate(const QString& folder)
+{
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char* file : { "bs.lmv", "fs.lmv", "layer.lmv" }) {
+        ASSERT_TRUE(QFile::copy(test::ProgramDir() + "/temple/4R-classic-cream/" + file, folder + "/" + file));
+    }
+}
+
+// What the browser's "enter" led to: the windows in the order they came, and
+// what the layout window held.
+struct EnterResult {
+    QStringList seen;
+    QSize photoSize;
+    QSize compositeSize;
+};
+
+// Enters the named template; the photo dialog is answered with `photo` typed
+// into its name box and the Open button (or cancelled when empty), the layout
+// window with Esc.
+EnterResult EnterTemplate(CTemplateBrowserDlg& browser, const QString& name, const QString& photo)
+{
+    EnterResult result;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            result.seen << "message";
+            test::OnNextModal(answer);
+            box->accept();
+        } else if (auto* files = qobject_cast<CFileDialogEx*>(modal)) {
+            result.seen << "photo";
+            test::OnNextModal(answer);
+            auto* nameBox = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* buttons = files->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            if (!photo.isEmpty() && nameBox && buttons) {
+                nameBox->setText(photo);
+                // Clicked, as a disabled button would not be.
+                QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+            }
+            if (files->isVisible()) {
+                if (!photo.isEmpty())
+                    result.seen << "photo refused";
+                files->reject();
+            }
+        } else if (auto* layout = qobject_cast<CPhotoLayoutDlg*>(modal)) {
+            result.seen << "layout";
+            if (layout->Photo())
+                result.photoSize = layout->Photo()->image().size();
+            if (layout->Composite())
+                result.compositeSize = layout->Composite()->image().size();
+            QTest::keyClick(modal, Qt::Key_Escape);
+        } else {
+            result.seen << "other";
+            static_cast<QDialog*>(modal)->reject();
+        }
+    };
+    test::OnNextModal([&](QWidget*) {
+        browser.NameBox()->setText(name);
+        test::OnNextModal(answer);
+        SendCommand(&browser, 6001);
+        SendCommand(&browser, 6002);
+    });
+    browser.exec();
+    return result;
+}
 
 TEST_F(BrowserTest, OnlyTheBtCommandFillsTheNameBox)
 {
@@ -202,42 +277,93 @@ TEST_F(BrowserTest, LongTemplateRootIsUsedWhole)
 {
     // A root far longer than the 79 characters an old buffer would keep.
     const QString root = m_sandbox.File(QString(60, u'r') + "/" + QString(60, u'o') + "/temple");
-    const QString folder = root + "/4R-classic-cream";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    for (const char* file : { "bs.lmv", "fs.lmv", "layer.lmv" }) {
-        ASSERT_TRUE(QFile::copy(test::ProgramDir() + "/temple/4R-classic-cream/" + file, folder + "/" + file));
-    }
+    CopySampleTemplate(root + "/4R-classic-cream");
     WriteProfileString(SettingsPath(), "System", "TempPath", root);
 
-    // The windows in the order they came; a complaint about the template
-    // would come before the question for the photo.
-    QStringList seen;
-    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            seen << "message";
-            test::OnNextModal(answer);
-            box->accept();
-        } else if (qobject_cast<CFileDialogEx*>(modal)) {
-            seen << "photo";
-            test::OnNextModal(answer);
-            static_cast<QDialog*>(modal)->reject();
-        } else {
-            seen << (qobject_cast<CPhotoLayoutDlg*>(modal) ? "layout" : "other");
-            QTest::keyClick(modal, Qt::Key_Escape);
-        }
-    };
+    // A complaint about the template would come before the question for the photo.
     CTemplateBrowserDlg browser;
-    RunBrowser(browser, [&] {
-        browser.NameBox()->setText("4R-classic-cream");
-        test::OnNextModal(answer);
-        SendCommand(&browser, 6001);
-        SendCommand(&browser, 6002);
-    });
+    const EnterResult entered = EnterTemplate(browser, "4R-classic-cream", QString());
     ASSERT_GT(root.size(), 120);
     ASSERT_TRUE(browser.Folder().has_value());
     EXPECT_EQ(browser.Folder()->path(), root + QDir::separator() + "4R-classic-cream" + QDir::separator());
-    EXPECT_EQ(seen, QStringList({ "photo", "layout" }));
+    EXPECT_EQ(entered.seen, QStringList({ "photo", "layout" }));
 }
+
+#ifndef _WIN32
+// A library from an old Chinese system: the template folder and the photo
+// are named in GBK bytes, and open by their Chinese names.
+TEST_F(BrowserTest, GbkNamedTemplateAndPhotoOpenByTheirChineseNames)
+{
+    const QString root = m_sandbox.File("library");
+    CopySampleTemplate(root + "/spring");
+    ASSERT_TRUE(test::RenameToBytes(root + "/spring", ToGbk(QStringLiteral("春日花语"))));
+    ASSERT_TRUE(test::MakeTestPhoto(640, 480).save(m_sandbox.File("guest.png")));
+    ASSERT_TRUE(test::RenameToBytes(m_sandbox.File("guest.png"), ToGbk(QStringLiteral("客人.png"))));
+    WriteProfileString(SettingsPath(), "System", "TempPath", root);
+
+    CTemplateBrowserDlg browser;
+    const EnterResult entered
+        = EnterTemplate(browser, QStringLiteral("春日花语"), m_sandbox.File(QStringLiteral("客人.png")));
+    EXPECT_EQ(entered.seen, QStringList({ "photo", "layout" }));
+    EXPECT_EQ(entered.photoSize, QSize(640, 480));
+    EXPECT_EQ(entered.compositeSize, QSize(1400, 2100)); // the template's background was read
+}
+
+// Takes away the right to write the program folder for a while, as users of
+// an installed program have none; as root, by acting as another user.
+class UnwritableFolder {
+public:
+    UnwritableFolder(const QString& folder, const QString& settings)
+        : m_folder(QFile::encodeName(folder))
+        , m_settings(QFile::encodeName(settings))
+    {
+        chmod(m_settings.constData(), 0444);
+        chmod(m_folder.constData(), 0555);
+        if (geteuid() == 0)
+            m_switched = seteuid(65534) == 0;
+    }
+    ~UnwritableFolder()
+    {
+        if (m_switched)
+            seteuid(0);
+        chmod(m_folder.constData(), 0700);
+        chmod(m_settings.constData(), 0644);
+    }
+    bool inForce() const { return geteuid() != 0; }
+
+private:
+    QByteArray m_folder;
+    QByteArray m_settings;
+    bool m_switched = false;
+};
+
+TEST_F(BrowserTest, UnwritableProgramFolderOpensItsOwnTemplates)
+{
+    CopySampleTemplate(m_sandbox.File("temple/4R-classic-cream"));
+    // setting.ini from the place the program was installed at before.
+    ASSERT_TRUE(WriteProfileString(SettingsPath(), "System", "TempPath", m_sandbox.File("moved-away/temple")));
+    {
+        const UnwritableFolder unwritable(m_sandbox.path(), SettingsPath());
+        if (!unwritable.inForce())
+            GTEST_SKIP() << "no other user to act as";
+        EXPECT_FALSE(WriteTemplateRoot());
+    }
+    EXPECT_EQ(TemplateRoot(), ProgramFolder() + "temple");
+
+    CTemplateBrowserDlg browser;
+    const EnterResult entered = EnterTemplate(browser, "4R-classic-cream", QString());
+    EXPECT_EQ(entered.seen, QStringList({ "photo", "layout" }));
+    EXPECT_EQ(entered.compositeSize, QSize(1400, 2100));
+    ASSERT_TRUE(browser.Folder().has_value());
+    EXPECT_EQ(browser.Folder()->path(), ProgramFolder() + "temple/4R-classic-cream/");
+
+    // Once start-up writes again, TempPath is the root as before.
+    ASSERT_TRUE(WriteTemplateRoot());
+    EXPECT_EQ(TemplateRoot(), ProgramFolder() + "temple");
+    ASSERT_TRUE(WriteProfileString(SettingsPath(), "System", "TempPath", "/elsewhere"));
+    EXPECT_EQ(TemplateRoot(), "/elsewhere");
+}
+#endif
 
 TEST_F(BrowserTest, SplashGoesAtTheFirstPressAndWithTheWindow)
 {

@@ -129,6 +129,21 @@ protected:
     COutputDlg m_dialog;
 };
 
+// A quality that is no number or is negative is no quality anyone set: the
+// save uses the default, not the encoder's lowest.
+TEST_F(OutputWindow, QualityThatIsNoNumberOrNegativeCountsAsAbsent)
+{
+    Run([&] {
+        WriteProfileString(SettingsPath(), "System", "Quality", "abc");
+        SaveAs("letters.jpg");
+        WriteProfileString(SettingsPath(), "System", "Quality", "-5");
+        SaveAs("negative.jpg");
+    });
+    const QByteArray atDefault = Expected("q90.jpg", 90);
+    EXPECT_EQ(test::ReadFile(m_sandbox.File("letters.jpg")), atDefault);
+    EXPECT_EQ(test::ReadFile(m_sandbox.File("negative.jpg")), atDefault);
+}
+
 TEST_F(OutputWindow, LaysOutPreviewAndSizes)
 {
     Run([&] {

@@ -2,6 +2,7 @@
 #include "app/Localization.h"
 #include "app/SplashWnd.h"
 #include "app/Startup.h"
+#include "platform/CodePage.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Shortcuts.h"
@@ -50,6 +51,14 @@ TEST(StartupTest, EveryStartRewritesTheTemplateRoot)
     ASSERT_TRUE(WriteTemplateRoot());
     EXPECT_EQ(GetProfileString(settings, "System", "TempPath"), expected);
     EXPECT_EQ(GetProfileString(settings, "System", "Quality"), "75");
+
+    // A file from an old system stays in its code page: GBK is written back as GBK.
+    const QByteArray gbk = ToGbk(QStringLiteral("[System]\r\nCaption=欢迎光临\r\nTempPath=D:\\影楼\\temple\r\n"));
+    ASSERT_TRUE(test::WriteFile(settings, gbk));
+    ASSERT_TRUE(WriteTemplateRoot());
+    EXPECT_EQ(test::ReadFile(settings),
+        ToGbk(QStringLiteral("[System]\r\nCaption=欢迎光临\r\nTempPath=")) + expected.toLatin1() + "\r\n");
+    EXPECT_EQ(ReadCaptionSetting(settings), QStringLiteral("欢迎光临"));
     SetProgramFolderForTesting(QString());
 }
 
