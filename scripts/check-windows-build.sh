@@ -17,6 +17,9 @@ qt="$(pkg-config --variable=includedir Qt6Core)"
 flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wno-unused-parameter
   # As Qt's CMake package sets for every Windows target.
   -DUNICODE -D_UNICODE
+  # As Qt's CMake targets set for the modules a target links (QtTest's
+  # widget and GUI helpers depend on them).
+  -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_NETWORK_LIB -DQT_PRINTSUPPORT_LIB -DQT_TESTLIB_LIB
   -DLUMAVO_PROGRAM_DIR='"."' -DLUMAVO_SOURCE_DIR='"."'
   -I"$here" -I"$here/tests"
   # Qt's Linux headers are not quite at home on Windows: their own warnings
