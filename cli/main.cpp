@@ -4,17 +4,17 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/HeapReserve.h"
+#include "imaging/LibraryMessages.h"
 
 #include <QCoreApplication>
-#include <QLoggingCategory>
 
 int main(int argc, char** argv)
 {
     lumavo::cli::KeepFreedMemory();
+    // Decoder warnings about a bad file would come on top of our one error line.
+    lumavo::KeepLibraryMessagesOffStandardError();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lumavo-cli"));
-    // Decoder warnings about a bad file would come on top of our one error line.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
 
     using namespace lumavo::cli;
     const ParsedArguments parsed = ParseArguments(QCoreApplication::arguments().mid(1));
