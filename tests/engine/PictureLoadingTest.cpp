@@ -4,6 +4,7 @@
 #include "TestUtils.h"
 #include "imaging/PhotoImage.h"
 #include "imaging/ScaledLoad.h"
+#include "templates/TemplateFolder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -275,6 +276,10 @@ TEST(PictureLoading, HugeHeadersAreRefusedBeforeDecoding)
         EXPECT_EQ(png->lastStatus(), OutOfMemory) << name;
         EXPECT_TRUE(png->IsNull()) << name;
     }
+    // Template pictures have a tighter limit of their own.
+    ASSERT_TRUE(test::WriteFile(box.File("template.png"), PngClaimingSize(9000, 9000, 8, 6)));
+    EXPECT_EQ(PhotoImage::FromFile(box.File("template.png"), kMaxTemplatePictureBytes)->lastStatus(), OutOfMemory);
+    EXPECT_EQ(PhotoImage::FromFile(box.File("template.png"))->lastStatus(), GenericError);
     // The decoders refuse these headers themselves.
     ExpectRefused(box.File("huge.bmp"), "huge.bmp");
     ExpectRefused(box.File("wide.png"), "wide.png");
