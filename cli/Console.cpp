@@ -32,4 +32,9 @@ void PrintError(const QString& message)
     WriteLine(OwnStandardError(), QStringLiteral("错误：") + message);
 }
 
+void PrintWarning(const QString& message)
+{
+    WriteLine(OwnStandardError(), QStringLiteral("警告：") + message);
+}
+
 } // namespace lumavo::cli

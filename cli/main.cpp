@@ -4,9 +4,12 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/HeapReserve.h"
+#include "cli/Messages.h"
 #include "imaging/LibraryMessages.h"
 
 #include <QCoreApplication>
+
+#include <new>
 
 int main(int argc, char** argv)
 {
@@ -23,5 +26,12 @@ int main(int argc, char** argv)
         PrintErr(UsageText());
         return kExitUsage;
     }
-    return RunCommand(*parsed.arguments);
+    try {
+        return RunCommand(*parsed.arguments);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out in the middle of a step: said once, and no output
+        // file (written only once complete) is left behind.
+        PrintError(messages::OutOfMemory());
+        return kExitFailure;
+    }
 }

@@ -1,6 +1,7 @@
 // The headless command, run as its own process the way kiosk scripts run it:
 // no display, no platform plugin named.
 
+#include "CliFixtures.h"
 #include "TemplateFixtures.h"
 #include "TestUtils.h"
 #include "imaging/GeometricEdits.h"
@@ -21,60 +22,14 @@
 namespace lumavo {
 namespace {
 
+using test::CliRun;
+using test::kBackgroundColor;
+using test::kFrameColor;
+using test::Make4R;
+using test::MakeTemplate;
+using test::RunCli;
 using test::Sandbox;
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-    QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
-};
-
-CliRun RunCli(const QStringList& arguments)
-{
-    const test::ProgramRun finished
-        = test::RunWithoutDisplay(test::ProgramDir() + QStringLiteral("/lumavo-cli"), arguments, 120000);
-    CliRun run;
-    if (!finished.finished)
-        return run;
-    run.exitCode = finished.exitCode;
-    run.out = QString::fromLocal8Bit(finished.out);
-    run.err = QString::fromLocal8Bit(finished.err);
-    return run;
-}
-
-const QColor kBackgroundColor(40, 90, 160);
-const QColor kFrameColor(200, 30, 30);
-
-// A template folder as the studio's template library holds one: background,
-// a foreground frame transparent over the opening, and the layer file.
-void MakeTemplate(const QString& root, const QString& name, QSize size, QRect opening)
-{
-    ASSERT_TRUE(QDir(root).mkpath(name));
-    QImage background(size, QImage::Format_RGB32);
-    background.fill(kBackgroundColor);
-    QImage foreground(size, QImage::Format_ARGB32);
-    foreground.fill(kFrameColor);
-    {
-        QPainter painter(&foreground);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(opening, Qt::transparent);
-    }
-    ASSERT_TRUE(test::WriteTemplate(root + '/' + name, background, foreground, opening));
-}
-
-// The 4R template: 1400 x 2100 with the opening x 100, y 150, 600 x 800.
-void Make4R(const QString& root)
-{
-    MakeTemplate(root, "4R", QSize(1400, 2100), QRect(100, 150, 600, 800));
-}
-
-QString SavePhoto(const Sandbox& box, const QString& name, const QImage& photo, const char* format, int quality = 92)
-{
-    const QString path = box.File(name);
-    EXPECT_TRUE(photo.save(path, format, quality));
-    return path;
-}
+using test::SavePhoto;
 
 QStringList PlaceArgs(const QString& root, const QString& photo)
 {
