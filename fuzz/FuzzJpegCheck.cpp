@@ -3,6 +3,7 @@
 // size, so an overrun shows up under AddressSanitizer.
 #include "imaging/JpegDecoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
