@@ -7,12 +7,16 @@
  *                                                          claims the size, then an end marker
  *
  * Rows are written one at a time: nothing of the picture is held whole. */
-#include <jpeglib.h>
+/* jpeglib.h needs stdio.h before it. */
+/* clang-format off */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <jpeglib.h>
 #include <zlib.h>
+/* clang-format on */
 
 static void put32(unsigned char* p, uint32_t v)
 {
