@@ -10,6 +10,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -137,7 +138,6 @@ struct Decoding {
     JpegLayout layout = JpegLayout::Whole;
     const uchar* data = nullptr;
     size_t endMarker = 0; // offset of the end marker's 0xFF, for a whole file
-    bool damaged = false;
     Status failure = GenericError;
     QImage image;
     std::vector<uchar> cmykRow;
@@ -199,7 +199,6 @@ void OnMessage(j_common_ptr info, int level)
     Decoding& decoding = DecodingOf(info);
     ++info->err->num_warnings;
     if (IsDamage(decoding, *info->err)) {
-        decoding.damaged = true;
         decoding.failure = GenericError;
         std::longjmp(decoding.escape, 1);
     }
@@ -367,7 +366,8 @@ DecodedJpeg DecodeJpeg(const QString& path, int32_t reduction, uint64_t byteLimi
     Decoding decoding;
     decoding.data = data;
     decoding.layout = ReadJpegLayout(data, size, &decoding.endMarker);
-    if (decoding.layout == JpegLayout::Broken)
+    // The decoder takes the length as an unsigned long (32 bits on Windows).
+    if (decoding.layout == JpegLayout::Broken || size > std::numeric_limits<unsigned long>::max())
         return result;
 
     decoding.info.err = jpeg_std_error(&decoding.errors);
