@@ -114,6 +114,8 @@ int RunPlace(const Arguments& arguments)
         PrintError(portrait.error);
         return kExitFailure;
     }
+    if (!portrait.templ.warning.isEmpty())
+        PrintWarning(portrait.templ.warning);
     PrintOut(PlacementLine(portrait.photo.placement));
     return kExitOk;
 }

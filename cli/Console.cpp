@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include "imaging/LibraryMessages.h"
+
 #include <cstdio>
 
 namespace lumavo::cli {
@@ -22,12 +24,17 @@ void PrintOut(const QString& line)
 
 void PrintErr(const QString& line)
 {
-    WriteLine(stderr, line);
+    WriteLine(OwnStandardError(), line);
 }
 
 void PrintError(const QString& message)
 {
-    WriteLine(stderr, QStringLiteral("错误：") + message);
+    WriteLine(OwnStandardError(), QStringLiteral("错误：") + message);
+}
+
+void PrintWarning(const QString& message)
+{
+    WriteLine(OwnStandardError(), QStringLiteral("警告：") + message);
 }
 
 } // namespace lumavo::cli

@@ -10,5 +10,7 @@ void PrintOut(const QString& line);
 void PrintErr(const QString& line);
 // An error line: "错误：" followed by the message.
 void PrintError(const QString& message);
+// A warning line: "警告：" followed by the message (the command carries on).
+void PrintWarning(const QString& message);
 
 } // namespace lumavo::cli

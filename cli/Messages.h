@@ -37,6 +37,18 @@ inline QString TemplatePictureFailed(const QString& name, const QString& file, c
     return QStringLiteral("模板“%1”的图片“%2”无法读取（%3）").arg(name, Native(file), libraryMessage);
 }
 
+// renderMessage is the finished picture's own text for an unreadable template.
+inline QString TemplatePictureUnreadableForOutput(
+    const QString& renderMessage, const QString& name, const QString& file)
+{
+    return QStringLiteral("%1（模板“%2”的图片“%3”无法读取）").arg(renderMessage, name, Native(file));
+}
+
+inline QString TemplatePictureTooLarge(const QString& name, const QString& file)
+{
+    return QStringLiteral("模板“%1”的图片“%2”太大，超出可处理的大小（图库错误，请重装）").arg(name, Native(file));
+}
+
 inline QString TemplateBackgroundUnreadable(const QString& name, const QString& file)
 {
     return QStringLiteral("模板“%1”的背景图片“%2”无法读取（图库错误，请重装）").arg(name, Native(file));
@@ -118,6 +130,11 @@ inline QString OutputWriteFailed(const QString& path, Status status)
 inline QString OutputDirFailed(const QString& dir)
 {
     return QStringLiteral("无法创建输出目录“%1”").arg(Native(dir));
+}
+
+inline QString OutOfMemory()
+{
+    return QStringLiteral("内存不足，无法完成，请关闭其他程序后再试");
 }
 
 inline QString OutputCollision(const QString& path, const QString& earlierPhoto)

@@ -165,21 +165,35 @@ OpenedTemplate FindTemplate(const QString& root, const QString& name)
     return templ;
 }
 
+// What the template's pictures are read for: a layout draws background and
+// photo without a foreground that cannot be read; a finished picture needs both.
+enum class TemplateUse { Layout, Output };
+
 // Loads the template's pictures once to check them and to record the background's size.
-void CheckTemplatePictures(OpenedTemplate& templ)
+void CheckTemplatePictures(OpenedTemplate& templ, TemplateUse use)
 {
     if (!templ.folder || !templ.error.isEmpty())
         return;
     const TemplatePictures pictures = LoadTemplatePictures(*templ.folder);
     const bool backgroundFailed = !pictures.background || pictures.background->IsNull();
-    if (!pictures.error.isEmpty() || backgroundFailed) {
-        const QString file = templ.folder->File(backgroundFailed ? kBackgroundFile : kForegroundFile);
-        templ.error = messages::TemplatePictureFailed(
-            templ.name, file, pictures.error.isEmpty() ? kTemplateLibraryError : pictures.error);
-        return;
+    if (!backgroundFailed) {
+        templ.backgroundWidth = int32_t(pictures.background->Width());
+        templ.backgroundHeight = int32_t(pictures.background->Height());
     }
-    templ.backgroundWidth = int32_t(pictures.background->Width());
-    templ.backgroundHeight = int32_t(pictures.background->Height());
+    if (pictures.error.isEmpty() && !backgroundFailed)
+        return;
+    const QString file = templ.folder->File(backgroundFailed ? kBackgroundFile : kForegroundFile);
+    QString problem;
+    if (pictures.status == OutOfMemory)
+        problem = messages::TemplatePictureTooLarge(templ.name, file);
+    else if (use == TemplateUse::Output)
+        problem = messages::TemplatePictureUnreadableForOutput(kOutputReadError, templ.name, file);
+    else
+        problem = messages::TemplatePictureFailed(templ.name, file, kTemplateLibraryError);
+    if (use == TemplateUse::Layout && !backgroundFailed)
+        templ.warning = problem;
+    else
+        templ.error = problem;
 }
 
 } // namespace
@@ -187,7 +201,7 @@ void CheckTemplatePictures(OpenedTemplate& templ)
 OpenedTemplate OpenTemplate(const QString& root, const QString& name)
 {
     OpenedTemplate templ = FindTemplate(root, name);
-    CheckTemplatePictures(templ);
+    CheckTemplatePictures(templ, TemplateUse::Output);
     return templ;
 }
 
@@ -217,7 +231,7 @@ Portrait PreparePortrait(const PortraitRequest& request)
         portrait.output = OutputTemplate::Load(*portrait.templ.folder);
         if (!portrait.output->error().isEmpty()) {
             // The check names the file that failed.
-            CheckTemplatePictures(portrait.templ);
+            CheckTemplatePictures(portrait.templ, TemplateUse::Output);
             if (portrait.templ.error.isEmpty())
                 portrait.templ.error = messages::RenderFailed(portrait.templ.name, portrait.output->error());
         } else {
@@ -226,7 +240,7 @@ Portrait PreparePortrait(const PortraitRequest& request)
             LayOutCaption(portrait.templ.backgroundWidth, portrait.templ.backgroundHeight, *request.captionText);
         }
     } else {
-        CheckTemplatePictures(portrait.templ);
+        CheckTemplatePictures(portrait.templ, TemplateUse::Layout);
     }
     portrait.photo = photo.valid() ? photo.get() : preparePhoto();
 

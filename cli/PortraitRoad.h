@@ -28,6 +28,7 @@ struct OpenedTemplate {
     int32_t backgroundWidth = 0;
     int32_t backgroundHeight = 0;
     QString error; // empty when the template is usable
+    QString warning; // a fault the road carries on without (a layout's unreadable foreground)
 };
 
 // The photo as it goes into the finished picture.
@@ -58,12 +59,15 @@ struct Portrait {
 
 // Finds the template folder (refusing names that reach outside the root),
 // reads its opening and loads its pictures once to check them and to record
-// the background's size, as the layout window does.
+// the background's size; both pictures must be readable, as for a finished picture.
 OpenedTemplate OpenTemplate(const QString& root, const QString& name);
 
 // The whole road up to the finished picture. The photo decodes on a second
 // thread; meanwhile this one checks the template's pictures or, for a
-// rendering, reads the template's layers for output and readies the caption face.
+// rendering, reads the template's layers for output and readies the caption
+// face. Without a caption (a layout only) an unreadable foreground is a
+// warning, as in the layout window; for a rendering every template picture
+// must be readable.
 Portrait PreparePortrait(const PortraitRequest& request);
 
 // Renders the finished picture from a prepared portrait and saves it; an

@@ -1,5 +1,5 @@
 // LoadForDrawing on arbitrary file bytes with small draw sizes (the first two
-// bytes), and ChooseDecodeReduction on the sizes found.
+// bytes), and the reduction rules on the sizes found.
 #include "fuzz/FuzzSupport.h"
 #include "imaging/ScaledLoad.h"
 
@@ -22,12 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!loaded.picture)
         abort();
     const int32_t r = loaded.reduction;
-    if (r != 1 && r != 2 && r != 4 && r != 8)
+    if (r < 1 || r > 256)
         abort();
-    if (loaded.picture->lastStatus() == Ok && loaded.picture->IsNull())
-        abort();
+    if (loaded.picture->lastStatus() == Ok) {
+        // Never larger than the file's picture reduced, rounded up.
+        const QSize size = loaded.picture->image().size();
+        if (loaded.picture->IsNull() || size.width() > (loaded.fullSize.width() + r - 1) / r
+            || size.height() > (loaded.fullSize.height() + r - 1) / r)
+            abort();
+    }
     const int32_t chosen = ChooseDecodeReduction(loaded.fullSize, drawWidth, drawHeight);
     if (chosen != 1 && chosen != 2 && chosen != 4 && chosen != 8)
+        abort();
+    const int32_t rows = ChooseRowReduction(loaded.fullSize, drawWidth, drawHeight);
+    if (rows < 1 || rows > 256)
         abort();
     return 0;
 }

@@ -87,6 +87,19 @@ PhotoImage& PaintWhiteSpot(PhotoImage& picture, int32_t x, int32_t y)
     if (left >= width || top >= height || left + kWhiteSpotSize <= 0 || top + kWhiteSpotSize <= 0)
         return picture;
 
+    const PixelFormat format = picture.Format();
+    if (format == PixelFormat1bppIndexed || format == PixelFormat8bppIndexed) {
+        // Palette and grey pictures cannot be drawn on; the spot goes on a
+        // 32-bit copy that becomes the picture (a white disc would not even
+        // be in a grey palette's colours), so it is never silently lost.
+        const QImage& image = picture.image();
+        QImage drawable = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (drawable.isNull()) {
+            picture.RecordStatus(OutOfMemory);
+            return picture;
+        }
+        picture.ReplaceImage(std::move(drawable));
+    }
     std::unique_ptr<QPainter> painter = picture.Surface();
     if (!painter)
         return picture;

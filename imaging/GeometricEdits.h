@@ -26,7 +26,8 @@ constexpr uint32_t kWhiteSpotColor = 0xFFFFFFFF;
 constexpr int32_t kWhiteSpotSize = 100;
 
 // Paints an opaque white disc, without anti-aliasing, whose 100 x 100
-// bounding square has its top-left corner at (x, y). Returns the same picture.
+// bounding square has its top-left corner at (x, y). Returns the same
+// picture; a palette or grey picture that the disc touches becomes 32-bit.
 PhotoImage& PaintWhiteSpot(PhotoImage& picture, int32_t x, int32_t y);
 
 } // namespace lumavo

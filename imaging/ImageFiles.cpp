@@ -75,8 +75,10 @@ const QList<EncoderInfo>& InstalledEncoders()
 ImageEncoder::ImageEncoder(const QString& text)
 {
     const QString key = LookupKey(text);
-    // An empty key would be found inside every extension list.
-    if (key.isEmpty())
+    // An empty key, or a name ending in "." (whose key "*." is in every
+    // extension list), would be found inside every list; Windows drops
+    // such a trailing dot, so out.jpg. would become a BMP named out.jpg.
+    if (key.isEmpty() || key == u"*.")
         return;
     for (const EncoderInfo& encoder : InstalledEncoders()) {
         const QString mimeType = AsciiLower(encoder.mimeType);

@@ -1,5 +1,6 @@
 #include "imaging/PhotoImage.h"
 
+#include "imaging/JpegDecoder.h"
 #include "imaging/PictureChecks.h"
 #include "imaging/PngCodec.h"
 #include "platform/DiskPath.h"
@@ -65,7 +66,7 @@ PhotoImage::PhotoImage(QImage image)
 
 PhotoImage::~PhotoImage() = default;
 
-std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
+std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path, uint64_t byteLimit)
 {
     PrepareDecoders();
 
@@ -79,13 +80,23 @@ std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
     QImageReader reader(&file);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);
+    if (reader.format() == "jpeg") {
+        // Our own decoder: it tells a file cut short from a whole one.
+        DecodedJpeg decoded = DecodeJpeg(path, 1, byteLimit);
+        if (decoded.status != Ok) {
+            picture->SetStatus(decoded.status);
+            return picture;
+        }
+        picture.reset(new PhotoImage(std::move(decoded.image)));
+        return picture;
+    }
     const QSize size = reader.size();
-    if (size.isValid() && !FitsInMemoryLimit(size.width(), size.height())) {
+    const QImage::Format format = reader.imageFormat();
+    if (size.isValid() && !DecodeFits(size.width(), size.height(), format, byteLimit)) {
         picture->SetStatus(OutOfMemory);
         return picture;
     }
-    if ((reader.format() == "jpeg" && !JpegLooksComplete(path))
-        || (reader.format() == "bmp" && !BmpLooksComplete(path))) {
+    if (reader.format() == "bmp" && !BmpLooksComplete(path)) {
         picture->SetStatus(GenericError);
         return picture;
     }
@@ -94,10 +105,9 @@ std::unique_ptr<PhotoImage> PhotoImage::FromFile(const QString& path)
         image = ReadQuickly(path, size);
     if (image.isNull() && (!reader.read(&image) || image.isNull())) {
         const Status status = StatusFromReaderError(reader.error());
-        picture->SetStatus(
-            size.isValid() && status == GenericError && !FitsInMemoryLimit(size.width() * 2, size.height() * 2)
-                ? OutOfMemory
-                : status);
+        // A large picture that failed to decode most likely found no memory.
+        const bool large = size.isValid() && !DecodeFits(size.width() * 2, size.height() * 2, format, byteLimit);
+        picture->SetStatus(status == GenericError && large ? OutOfMemory : status);
         return picture;
     }
     if (image.colorSpace().isValid())

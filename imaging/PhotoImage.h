@@ -56,6 +56,10 @@ enum PixelFormat : int32_t {
 
 // Largest picture we hold: width x height x 4 must stay within 32 bits.
 constexpr uint64_t kMaxPictureBytes = 0xFFFFFFFFull;
+// Most memory one decoded picture may take, counting the 32-bit copy that
+// drawing makes of a picture in any other format (a grey 30000 x 30000 PNG
+// would take 0.9 + 3.6 GB): files that claim more are refused before decoding.
+constexpr uint64_t kMaxDecodeBytes = 1536ull << 20;
 
 // One raster picture with the status of its last failed operation.
 // Always handled through a pointer: std::unique_ptr owns, a plain pointer borrows.
@@ -63,8 +67,10 @@ class PhotoImage {
 public:
     // Decodes a picture file. Colour profiles and EXIF orientation are not
     // applied. Always returns an object; its lastStatus() tells whether the
-    // decoding worked (a failed picture reads as 0 x 0).
-    static std::unique_ptr<PhotoImage> FromFile(const QString& path);
+    // decoding worked (a failed picture reads as 0 x 0). A picture that would
+    // take more than byteLimit (see DecodedBytes) is refused as OutOfMemory
+    // before it is decoded.
+    static std::unique_ptr<PhotoImage> FromFile(const QString& path, uint64_t byteLimit = kMaxDecodeBytes);
     // A blank picture of the given size and format (content undefined, as
     // the library leaves it; callers draw over it).
     static std::unique_ptr<PhotoImage> Blank(int32_t width, int32_t height, PixelFormat format);
@@ -80,8 +86,7 @@ public:
 
     // Copies a rectangle, converted to the format. The copy's status lands in
     // this picture's lastStatus even when it is Ok; none on failure.
-    std::unique_ptr<PhotoImage> CloneArea(int32_t x, int32_t y, int32_t width, int32_t height,
-                                          PixelFormat format);
+    std::unique_ptr<PhotoImage> CloneArea(int32_t x, int32_t y, int32_t width, int32_t height, PixelFormat format);
 
     uint32_t Width() const { return uint32_t(m_image.width()); }
     uint32_t Height() const { return uint32_t(m_image.height()); }

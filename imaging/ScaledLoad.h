@@ -14,12 +14,19 @@ namespace lumavo {
 // decoding the picture. Invalid when the file cannot be read as a picture.
 QSize ReadPictureSize(const QString& path);
 
-// How much smaller (1, 2, 4 or 8 times) a picture of fullSize can be decoded
-// when it will be drawn at drawWidth x drawHeight: the largest reduction that
-// still leaves at least the drawn size in each direction. The decoder's
-// reduction averages whole 8 x 8 blocks, so the area-averaging scale that
-// follows gives what it would give from the full picture, within a level or two.
+// Most memory a photo decoded for drawing may take. With the template's
+// own limit this keeps one finished picture within about 1.5 GB.
+constexpr uint64_t kMaxDrawnPhotoBytes = 512ull << 20;
+
+// How much smaller (1, 2, 4 or 8 times) a JPEG of fullSize can be decoded by
+// the decoder's DCT scaling when it will be drawn at drawWidth x drawHeight:
+// the largest reduction that still leaves at least twice the drawn size in
+// each direction. The area-averaging scale that follows then gives what it
+// would give from the full picture; from exactly the drawn size, fine
+// repeating detail (a weave, a grid) would beat against the 8 x 8 blocks.
 int32_t ChooseDecodeReduction(QSize fullSize, int32_t drawWidth, int32_t drawHeight);
+// The same for a decoder that averages blocks of any whole size (1 to 256).
+int32_t ChooseRowReduction(QSize fullSize, int32_t drawWidth, int32_t drawHeight);
 
 struct ScaledPicture {
     // Never null; its lastStatus tells whether decoding worked, exactly as
@@ -32,10 +39,14 @@ struct ScaledPicture {
 };
 
 // Decodes a picture that is only going to be drawn at drawWidth x
-// drawHeight. JPEG files are decoded at 1/2, 1/4 or 1/8 of their size by the
-// decoder's DCT scaling when ChooseDecodeReduction allows it (much less work
-// and memory for camera photos); everything else is decoded at full size by
-// PhotoImage::FromFile. Failures are reported as FromFile reports them.
-ScaledPicture LoadForDrawing(const QString& path, int32_t drawWidth, int32_t drawHeight);
+// drawHeight, taking no more memory than that needs. JPEG files are decoded
+// at 1/2, 1/4 or 1/8 of their size by the decoder's DCT scaling when
+// ChooseDecodeReduction allows it; PNG files (not interlaced) row by row into
+// averaged blocks, as ChooseRowReduction allows, so a small file claiming a
+// huge picture costs only the drawn size. Everything else is decoded at full
+// size by PhotoImage::FromFile. A picture over byteLimit, and any failure, is
+// reported as FromFile reports it.
+ScaledPicture LoadForDrawing(
+    const QString& path, int32_t drawWidth, int32_t drawHeight, uint64_t byteLimit = kMaxDrawnPhotoBytes);
 
 } // namespace lumavo

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-image-formats-plugins qt6-multimedia-dev qt6-translations-l10n
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  libfreetype-dev libfontconfig-dev zlib1g-dev
+  libfreetype-dev libfontconfig-dev libjpeg-dev libpng-dev zlib1g-dev
   fonts-arphic-gkai00mp fonts-wqy-zenhei
   libgtest-dev libgmock-dev libbenchmark-dev
   # The Windows code is parsed by the cross compiler (scripts/check-windows-build.sh).

@@ -8,6 +8,7 @@
 
 #include <QPainter>
 
+#include <new>
 #include <thread>
 
 namespace lumavo {
@@ -25,6 +26,17 @@ struct LoadedLayers {
     std::unique_ptr<PhotoImage> foreground;
 };
 
+// A template picture; memory running out on the way is a failed picture,
+// not an exception on a thread of its own.
+std::unique_ptr<PhotoImage> LoadLayer(const QString& path)
+{
+    try {
+        return PhotoImage::FromFile(path, kMaxTemplatePictureBytes);
+    } catch (const std::bad_alloc&) {
+        return PhotoImage::Adopt(QImage(), OutOfMemory);
+    }
+}
+
 // Both template pictures, decoded side by side.
 LoadedLayers LoadLayers(const TemplateFolder& folder)
 {
@@ -32,15 +44,15 @@ LoadedLayers LoadLayers(const TemplateFolder& folder)
     const QString foregroundPath = folder.File(QString::fromLatin1(kForegroundFile));
     std::thread foregroundReader;
     try {
-        foregroundReader = std::thread([&] { layers.foreground = PhotoImage::FromFile(foregroundPath); });
+        foregroundReader = std::thread([&] { layers.foreground = LoadLayer(foregroundPath); });
     } catch (const std::system_error&) {
         // No second thread to be had: read it afterwards.
     }
-    layers.background = PhotoImage::FromFile(folder.File(QString::fromLatin1(kBackgroundFile)));
+    layers.background = LoadLayer(folder.File(QString::fromLatin1(kBackgroundFile)));
     if (foregroundReader.joinable())
         foregroundReader.join();
     else
-        layers.foreground = PhotoImage::FromFile(foregroundPath);
+        layers.foreground = LoadLayer(foregroundPath);
     return layers;
 }
 
@@ -87,7 +99,7 @@ OutputTemplate OutputTemplate::Load(const TemplateFolder& folder)
         layers->coverage.Build(layers->foreground, size.width(), size.height());
         BlendForegroundOver(layers->combined, layers->background, layers->foreground, layers->coverage);
     } else {
-        // Out of memory: the rendering hands back an undrawn picture.
+        // Out of memory: the rendering says so instead of drawing.
         layers->combined = QImage();
     }
     result.m_layers = std::move(layers);
@@ -116,8 +128,7 @@ RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, cons
     }
     const std::unique_ptr<OutputTemplate::Layers> taken = std::move(layers.m_layers);
     if (taken->combined.isNull()) {
-        // The undrawn picture goes back; saving it fails later.
-        result.picture = PhotoImage::Adopt(QImage(), OutOfMemory);
+        result.error = kOutputMemoryError;
         return result;
     }
     QImage picture = std::move(taken->combined);
@@ -133,11 +144,14 @@ RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, cons
             PhotoScaler scaler;
             const ScaledPhoto scaled = scaler.Scale(
                 photo->image(), scaledPlacement.width, scaledPlacement.height, window, /*fullResolution=*/true);
-            if (!scaled.pixels.isNull()) {
-                // The picture holds foreground over background: it is its own base.
-                DrawPhotoArea(picture, picture, taken->background, taken->foreground, taken->coverage,
-                    PhotoLayerOf(scaled, scaledPlacement), visible);
+            if (scaled.pixels.isNull()) {
+                // A portrait without the customer must not pass for one.
+                result.error = kOutputMemoryError;
+                return result;
             }
+            // The picture holds foreground over background: it is its own base.
+            DrawPhotoArea(picture, picture, taken->background, taken->foreground, taken->coverage,
+                PhotoLayerOf(scaled, scaledPlacement), visible);
         }
     }
 

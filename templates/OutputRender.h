@@ -13,11 +13,13 @@
 namespace lumavo {
 
 inline const QString kOutputReadError = QStringLiteral("读取图库时出错，请重装图库试试");
+// A finished picture is never handed back with a layer missing.
+inline const QString kOutputMemoryError = QStringLiteral("内存不足，无法制作成品相片，请关闭其他程序后再试");
 inline constexpr float kOutputResolution = 350.0f;
 
 struct RenderResult {
-    std::unique_ptr<PhotoImage> picture; // none when rendering was refused
-    QString error;                       // shown once by the caller when set
+    std::unique_ptr<PhotoImage> picture; // none when rendering was refused or failed
+    QString error;                       // why there is none; shown once by the caller
 };
 
 // The template half of a finished picture: bs.lmv and fs.lmv read afresh
@@ -50,7 +52,9 @@ private:
 
 // The finished picture: the template's layers read afresh from its folder,
 // the photo (borrowed) at the placement scaled from the recorded background
-// size to the loaded one, the caption line, 350 dpi, no alpha.
+// size to the loaded one, the caption line, 350 dpi, no alpha. Either every
+// layer is drawn or there is no picture: kOutputReadError when a template
+// picture cannot be read, kOutputMemoryError when memory ran out.
 RenderResult RenderOutput(const TemplateFolder& folder, const PhotoImage* photo, const PhotoPlacement& placement,
                           int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
 // The same on template layers prepared beforehand (used up by the rendering).

@@ -59,14 +59,18 @@ LayerRect ReadLayerRect(const TemplateFolder& folder)
 TemplatePictures LoadTemplatePictures(const TemplateFolder& folder)
 {
     TemplatePictures pictures;
-    pictures.background = PhotoImage::FromFile(folder.File(QString::fromLatin1(kBackgroundFile)));
-    if (pictures.background->TakeStatus() != Ok) {
+    pictures.background
+        = PhotoImage::FromFile(folder.File(QString::fromLatin1(kBackgroundFile)), kMaxTemplatePictureBytes);
+    pictures.status = pictures.background->TakeStatus();
+    if (pictures.status != Ok) {
         // Without a background there is no template; the foreground is not tried.
         pictures.error = kTemplateLibraryError;
         return pictures;
     }
-    pictures.foreground = PhotoImage::FromFile(folder.File(QString::fromLatin1(kForegroundFile)));
-    if (pictures.foreground->TakeStatus() != Ok)
+    pictures.foreground
+        = PhotoImage::FromFile(folder.File(QString::fromLatin1(kForegroundFile)), kMaxTemplatePictureBytes);
+    pictures.status = pictures.foreground->TakeStatus();
+    if (pictures.status != Ok)
         pictures.error = kTemplateLibraryError;
     return pictures;
 }

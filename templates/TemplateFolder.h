@@ -32,6 +32,12 @@ private:
     QString m_path;
 };
 
+// Most memory one template picture may take decoded (see DecodedBytes): the
+// finished picture has the background's size, and a rendering holds three
+// pictures of it, so that one rendering stays within about 1.5 GB. 64
+// megapixels in 8-bit colour; an A4 page at 350 dpi is 12.
+inline constexpr uint64_t kMaxTemplatePictureBytes = 256ull << 20;
+
 inline constexpr const char* kBackgroundFile = "bs.lmv";
 inline constexpr const char* kForegroundFile = "fs.lmv";
 inline constexpr const char* kLayerFile = "layer.lmv";
@@ -69,6 +75,8 @@ struct TemplatePictures {
     // kTemplateLibraryError when a picture failed; empty otherwise. The
     // caller shows it once.
     QString error;
+    // The failed picture's status (OutOfMemory: larger than kMaxTemplatePictureBytes).
+    Status status = Ok;
 };
 
 // Loads bs.lmv, then (only if that worked) fs.lmv.

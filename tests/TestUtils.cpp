@@ -48,6 +48,7 @@ ImageDifference CompareImages(const QImage& a, const QImage& b)
     const QImage x = a.convertToFormat(QImage::Format_ARGB32);
     const QImage y = b.convertToFormat(QImage::Format_ARGB32);
     double sum = 0;
+    double colourSquares = 0;
     for (int row = 0; row < x.height(); ++row) {
         const auto* p = reinterpret_cast<const uint32_t*>(x.constScanLine(row));
         const auto* q = reinterpret_cast<const uint32_t*>(y.constScanLine(row));
@@ -56,10 +57,14 @@ ImageDifference CompareImages(const QImage& a, const QImage& b)
                 const int d = std::abs(int((p[col] >> shift) & 0xFF) - int((q[col] >> shift) & 0xFF));
                 diff.maxChannelDelta = std::max(diff.maxChannelDelta, d);
                 sum += d;
+                if (shift < 24)
+                    colourSquares += double(d) * d;
             }
         }
     }
-    diff.meanChannelDelta = sum / (double(x.width()) * x.height() * 4);
+    const double pixels = double(x.width()) * x.height();
+    diff.meanChannelDelta = sum / (pixels * 4);
+    diff.psnr = colourSquares == 0 ? INFINITY : 10.0 * std::log10(255.0 * 255.0 / (colourSquares / (pixels * 3)));
     return diff;
 }
 

@@ -25,6 +25,7 @@ private:
 struct ImageDifference {
     int maxChannelDelta = 0; // largest difference of one channel
     double meanChannelDelta = 0.0;
+    double psnr = 0.0; // peak signal-to-noise ratio of the colour channels, dB (infinite when equal)
     bool sameSize = false;
 };
 

@@ -1,5 +1,6 @@
 #include "imaging/GeometricEdits.h"
 
+#include "TestUtils.h"
 #include "imaging/PixelAccess.h"
 
 #include <gtest/gtest.h>
@@ -226,16 +227,44 @@ TEST(GeometricEditsTest, WhiteSpotByPixelFormat)
     RotateFlip(*filtered, Rotate90FlipNone);
     EXPECT_EQ(filtered->Width(), 110u);
     EXPECT_EQ(filtered->image().pixel(110 - 1 - 60, 60), 0xFFFFFFFFu);
+}
 
-    // Indexed pictures have no drawing surface: unchanged, with a status.
-    auto indexed = PhotoImage::Blank(120, 120, PixelFormat8bppIndexed);
-    indexed->mutableImage().setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
-    indexed->mutableImage().fill(0);
-    const QImage before = indexed->image().copy();
-    EXPECT_EQ(&PaintWhiteSpot(*indexed, 0, 0), indexed.get());
-    EXPECT_EQ(indexed->image(), before);
-    EXPECT_EQ(indexed->Format(), PixelFormat8bppIndexed);
-    EXPECT_NE(indexed->lastStatus(), Ok);
+TEST(GeometricEditsTest, WhiteSpotOnGreyAndPalettePhotosPaintsA32BitCopy)
+{
+    // Such photos come from files as they are; the spot must show on them.
+    test::Sandbox box;
+    const QImage photo = test::MakeTestPhoto(160, 140, 4);
+    QImage palette = photo.convertToFormat(QImage::Format_Indexed8);
+    QImage clearPalette = palette;
+    clearPalette.setColor(0, qRgba(1, 2, 3, 0));
+    const struct {
+        const char* name;
+        QImage image;
+        const char* format;
+        PixelFormat after;
+    } files[] = {
+        { "grey.jpg", photo.convertToFormat(QImage::Format_Grayscale8), "JPEG", PixelFormat24bppRGB },
+        { "palette.png", palette, "PNG", PixelFormat24bppRGB },
+        { "clear-palette.png", clearPalette, "PNG", PixelFormat32bppARGB },
+        { "palette.bmp", palette, "BMP", PixelFormat24bppRGB },
+        { "mono.png", photo.convertToFormat(QImage::Format_Mono), "PNG", PixelFormat24bppRGB },
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        ASSERT_TRUE(f.image.save(box.File(f.name), f.format));
+        auto picture = PhotoImage::FromFile(box.File(f.name));
+        ASSERT_EQ(picture->TakeStatus(), Ok);
+        ASSERT_TRUE(picture->Format() == PixelFormat8bppIndexed || picture->Format() == PixelFormat1bppIndexed);
+        const QImage before = picture->image().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(&PaintWhiteSpot(*picture, 30, 20), picture.get());
+        EXPECT_EQ(picture->lastStatus(), Ok);
+        EXPECT_EQ(picture->Format(), f.after);
+        const QImage after = picture->image().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(after.pixel(80, 70), 0xFFFFFFFFu);
+        // Outside the disc every pixel keeps its colour.
+        for (const QPoint p : { QPoint(0, 0), QPoint(29, 19), QPoint(159, 139), QPoint(140, 70), QPoint(80, 125) })
+            EXPECT_EQ(after.pixel(p), before.pixel(p)) << p.x() << "," << p.y();
+    }
 }
 
 } // namespace

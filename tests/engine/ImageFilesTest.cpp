@@ -71,8 +71,9 @@ TEST(ImageEncoderLookup, PicksEncoderByExtensionOrMimeType)
 TEST(ImageEncoderLookup, NamesWithoutUsableExtensionFindNothing)
 {
     // The last "." may stand in a folder name: the key becomes "*.old/photo".
+    // A name ending in "." has no extension; "*." would be inside every list.
     for (const char* text : { "out.old/photo", "C:\\out.old\\photo", "photos/portrait", "photo.gif", "photo.jpgx",
-             "photo.pn g", "image/gif", "" }) {
+             "photo.pn g", "image/gif", "", "photo.jpg.", "photo." }) {
         const ImageEncoder encoder(QString::fromUtf8(text));
         EXPECT_FALSE(encoder.found()) << text;
         EXPECT_TRUE(encoder.mimeType().isEmpty()) << text;

@@ -1,6 +1,10 @@
+#include "HostileFiles.h"
+#include "JpegWriter.h"
 #include "PictureHeaders.h"
 #include "TestUtils.h"
 #include "imaging/PhotoImage.h"
+#include "imaging/ScaledLoad.h"
+#include "templates/TemplateFolder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,6 +16,7 @@
 namespace lumavo {
 namespace {
 
+using test::PngClaimingSize;
 using test::ReadFile;
 using test::Sandbox;
 
@@ -25,28 +30,6 @@ QByteArray Encode(const QImage& image, const char* format, int dpi = 300)
     QImageWriter writer(&buffer, format);
     EXPECT_TRUE(writer.write(tagged)) << format;
     return buffer.data();
-}
-
-QByteArray PngChunk(const QByteArray& type, const QByteArray& body)
-{
-    QByteArray chunk(4, '\0');
-    qToBigEndian<quint32>(quint32(body.size()), chunk.data());
-    const QByteArray typed = type + body;
-    QByteArray crc(4, '\0');
-    qToBigEndian<quint32>(test::Crc32(typed), crc.data());
-    return chunk + typed + crc;
-}
-
-// A PNG file whose header claims the size, with a token of pixel data.
-QByteArray PngClaimingSize(quint32 width, quint32 height)
-{
-    QByteArray header(13, '\0');
-    qToBigEndian<quint32>(width, header.data());
-    qToBigEndian<quint32>(height, header.data() + 4);
-    header[8] = 8; // bit depth
-    header[9] = 6; // RGBA
-    return QByteArray("\x89PNG\r\n\x1a\n") + PngChunk("IHDR", header)
-        + PngChunk("IDAT", QByteArray::fromHex("789c030000000001")) + PngChunk("IEND", {});
 }
 
 // A 24-bit BMP header claiming the size, followed by a few bytes of pixels.
@@ -163,7 +146,6 @@ TEST(PictureLoading, UnreadableFilesAreRefused)
         { "empty.png", {} },
         { "notes.jpg", "This is a note, not a picture.\r\n" },
         { "half.jpg", jpeg.left(jpeg.size() / 2) },
-        { "nearly.jpg", jpeg.left(jpeg.size() - 2) },
         { "half.png", png.left(png.size() / 2) },
         { "headless.png", png.left(40) },
         { "half.bmp", bmp.left(bmp.size() / 2) },
@@ -174,7 +156,8 @@ TEST(PictureLoading, UnreadableFilesAreRefused)
         // 36 bytes whose odd header claims a 10799 x 22560 picture with an
         // unknown compression: the decoder would hand back a gigabyte of
         // pixels it never read.
-        { "claims.bmp", QByteArray::fromHex("424d7a41000000000000360010000c0008002f2a205801001800000000004470655fc882") },
+        { "claims.bmp",
+            QByteArray::fromHex("424d7a41000000000000360010000c0008002f2a205801001800000000004470655fc882") },
     };
     for (const auto& f : files) {
         ASSERT_TRUE(test::WriteFile(box.File(f.name), f.bytes));
@@ -182,39 +165,100 @@ TEST(PictureLoading, UnreadableFilesAreRefused)
     }
 }
 
-TEST(PictureLoading, JpegsWithDataAfterTheirEndLoad)
+// The file with its end-of-image marker (the last two bytes) taken away.
+QByteArray WithoutEndMarker(const QByteArray& jpeg)
 {
-    // Phones append a video or a second picture after the end marker; the
-    // picture itself is whole and must load, while a cut-short one must not.
+    EXPECT_TRUE(jpeg.endsWith("\xFF\xD9"));
+    return jpeg.left(jpeg.size() - 2);
+}
+
+TEST(PictureLoading, CameraJpegsLoadWhateverSurroundsTheirData)
+{
+    // What cameras, phones and editors write around a whole picture: none
+    // of it may refuse the photo.
     Sandbox box;
-    const QImage photo = test::MakeTestPhoto(120, 80);
-    const QByteArray jpeg = Encode(photo, "jpeg");
-    QByteArray progressive;
-    {
-        QBuffer buffer(&progressive);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "jpeg");
-        writer.setProgressiveScanWrite(true);
-        ASSERT_TRUE(writer.write(photo));
-    }
+    const QImage photo = test::MakeDetailedPhoto(240, 176, 3);
     const QByteArray video = QByteArray::fromHex("00000018") + "ftypmp42" + QByteArray::fromHex("FFDA0008")
         + QByteArray(3000, '\x5A') + QByteArray::fromHex("FFD8FFDA");
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + QByteArray(2000, '\x11');
+    const QByteArray icc = QByteArray("ICC_PROFILE\0\x01\x01", 14) + QByteArray(500, '\x7F');
+    const QByteArray plain = test::WriteJpeg(photo);
+    const QByteArray progressive = test::WriteJpeg(photo, { .progressive = true });
+    const QByteArray restarts = test::WriteJpeg(photo, { .restartRows = 1 });
+    QByteArray padded = plain;
+    padded.insert(padded.size() - 2, QByteArray(3, '\0')); // padding before the end marker
 
-    ASSERT_TRUE(test::WriteFile(box.File("motion.jpg"), jpeg + video));
-    ASSERT_TRUE(test::WriteFile(box.File("progressive.jpg"), progressive + video));
-    for (const char* name : { "motion.jpg", "progressive.jpg" }) {
-        const auto picture = PhotoImage::FromFile(box.File(name));
-        EXPECT_EQ(picture->lastStatus(), Ok) << name;
-        EXPECT_EQ(picture->Width(), 120u) << name;
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } files[] = {
+        { "video-after-end.jpg", plain + video },
+        { "progressive-video.jpg", progressive + video },
+        { "restarts.jpg", restarts },
+        { "progressive-restarts.jpg", test::WriteJpeg(photo, { .progressive = true, .restartRows = 2 }) },
+        { "segments.jpg", test::WriteJpeg(photo, { .segments = { { 0xE1, exif }, { 0xE2, icc }, { 0xED, "8BIM" } } }) },
+        { "padded.jpg", padded },
+        { "cmyk.jpg", test::WriteJpeg(photo, { .cmyk = true }) },
+        // Scan data complete, end marker missing.
+        { "no-end.jpg", WithoutEndMarker(plain) },
+        { "progressive-no-end.jpg", WithoutEndMarker(progressive) },
+        { "restarts-no-end.jpg", WithoutEndMarker(restarts) },
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        ASSERT_TRUE(test::WriteFile(box.File(f.name), f.bytes));
+        const auto picture = PhotoImage::FromFile(box.File(f.name));
+        ASSERT_EQ(picture->lastStatus(), Ok);
+        EXPECT_EQ(picture->Format(), PixelFormat24bppRGB);
+        EXPECT_TRUE(test::FuzzyEqual(picture->image(), photo, 96, 4.0));
     }
+    // Without its end marker a file gives exactly the pixels it gives with it.
+    ASSERT_TRUE(test::WriteFile(box.File("plain.jpg"), plain));
+    EXPECT_EQ(
+        PhotoImage::FromFile(box.File("no-end.jpg"))->image(), PhotoImage::FromFile(box.File("plain.jpg"))->image());
+}
 
-    // A progressive file cut between its scans still ends in a marker-free tail.
+TEST(PictureLoading, JpegsWhoseDataEndsEarlyAreRefused)
+{
+    // However the file ends, a picture whose data runs out before its last
+    // row would come out with grey or garbled rows: refused, at full size
+    // and when decoded reduced.
+    Sandbox box;
+    const QImage photo = test::MakeDetailedPhoto(320, 240, 5);
+    const QByteArray plain = test::WriteJpeg(photo);
+    const QByteArray progressive = test::WriteJpeg(photo, { .progressive = true });
+    const QByteArray restarts = test::WriteJpeg(photo, { .restartRows = 1 });
+    const QByteArray end = QByteArray::fromHex("FFD9");
+    QByteArray zeroed = plain;
+    zeroed.replace(plain.size() / 3, 600, QByteArray(600, '\0'));
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
     ASSERT_GT(lastScan, 0);
-    ASSERT_TRUE(test::WriteFile(box.File("cut.jpg"), progressive.left(lastScan) + video));
-    ExpectRefused(box.File("cut.jpg"), "cut.jpg");
-    ASSERT_TRUE(test::WriteFile(box.File("cut-early.jpg"), progressive.left(lastScan - 1)));
-    ExpectRefused(box.File("cut-early.jpg"), "cut-early.jpg");
+    // A tiny file whose header claims 30000 x 30000 pixels.
+    QByteArray claims = plain.left(1600) + end;
+    const qsizetype frame = claims.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    claims.replace(frame + 5, 4, QByteArray::fromHex("75307530"));
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } files[] = {
+        { "half.jpg", plain.left(plain.size() / 2) },
+        { "half-end.jpg", plain.left(plain.size() / 2) + end },
+        { "short-by-a-byte.jpg", plain.left(plain.size() - 3) },
+        { "zeroed.jpg", zeroed },
+        { "claims.jpg", claims },
+        { "restarts-half-end.jpg", restarts.left(restarts.size() / 2) + end },
+        { "progressive-half-end.jpg", progressive.left(progressive.size() / 2) + end },
+        // Cut between two scans: the last refinement never came.
+        { "progressive-between.jpg", progressive.left(lastScan) },
+        { "progressive-between-end.jpg", progressive.left(lastScan) + end },
+    };
+    for (const auto& f : files) {
+        ASSERT_TRUE(test::WriteFile(box.File(f.name), f.bytes));
+        ExpectRefused(box.File(f.name), f.name);
+        EXPECT_NE(LoadForDrawing(box.File(f.name), 60, 45).picture->lastStatus(), Ok) << f.name;
+    }
 }
 
 TEST(PictureLoading, HugeHeadersAreRefusedBeforeDecoding)
@@ -223,10 +267,19 @@ TEST(PictureLoading, HugeHeadersAreRefusedBeforeDecoding)
     ASSERT_TRUE(test::WriteFile(box.File("huge.png"), PngClaimingSize(70000, 70000)));
     ASSERT_TRUE(test::WriteFile(box.File("huge.bmp"), BmpClaimingSize(70000, 70000)));
     ASSERT_TRUE(test::WriteFile(box.File("wide.png"), PngClaimingSize(0x7FFFFFFF, 1)));
-    // Our own limit (width x height x 4 within 32 bits) answers "out of memory".
-    const auto png = PhotoImage::FromFile(box.File("huge.png"));
-    EXPECT_EQ(png->lastStatus(), OutOfMemory);
-    EXPECT_TRUE(png->IsNull());
+    // Our own limit answers "out of memory", counting the bytes the decoder
+    // really gives: a 16-bit RGBA pixel takes 8 of them, and drawing it a
+    // 32-bit copy besides.
+    ASSERT_TRUE(test::WriteFile(box.File("deep.png"), PngClaimingSize(15000, 15000, 16, 6)));
+    for (const char* name : { "huge.png", "deep.png" }) {
+        const auto png = PhotoImage::FromFile(box.File(name));
+        EXPECT_EQ(png->lastStatus(), OutOfMemory) << name;
+        EXPECT_TRUE(png->IsNull()) << name;
+    }
+    // Template pictures have a tighter limit of their own.
+    ASSERT_TRUE(test::WriteFile(box.File("template.png"), PngClaimingSize(9000, 9000, 8, 6)));
+    EXPECT_EQ(PhotoImage::FromFile(box.File("template.png"), kMaxTemplatePictureBytes)->lastStatus(), OutOfMemory);
+    EXPECT_EQ(PhotoImage::FromFile(box.File("template.png"))->lastStatus(), GenericError);
     // The decoders refuse these headers themselves.
     ExpectRefused(box.File("huge.bmp"), "huge.bmp");
     ExpectRefused(box.File("wide.png"), "wide.png");

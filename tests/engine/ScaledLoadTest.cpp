@@ -32,20 +32,24 @@ int PixelsDifferingBy(const QImage& a, const QImage& b, int threshold)
     return count;
 }
 
-TEST(ScaledLoad, ReducesOnlyWhileTheDrawnSizeRemains)
+TEST(ScaledLoad, ReducesOnlyWhileTwiceTheDrawnSizeRemains)
 {
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 600, 400), 8);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 750, 500), 8);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 751, 500), 4);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 600, 400), 4);
-    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 1501, 400), 1);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 375, 250), 8);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 376, 250), 4);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 750, 400), 2);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(3000, 2000), 751, 400), 1);
     // The tighter direction decides: a tall drawing of a wide photo.
-    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 100, 900), 4);
+    EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 100, 900), 2);
     // A placement zoomed down to nothing needs no detail at all.
     EXPECT_EQ(ChooseDecodeReduction(QSize(6000, 4000), 0, -20), 8);
+    // Row reduction takes any whole factor, up to 256.
+    EXPECT_EQ(ChooseRowReduction(QSize(30000, 30000), 600, 600), 25);
+    EXPECT_EQ(ChooseRowReduction(QSize(30000, 30000), 601, 600), 24);
+    EXPECT_EQ(ChooseRowReduction(QSize(100000, 90000), 1, 1), 256);
+    EXPECT_EQ(ChooseRowReduction(QSize(3, 3), 1, 1), 1);
 }
 
-TEST(ScaledLoad, DecodesJpegSmallerAndEverythingElseAsTheFullLoaderDoes)
+TEST(ScaledLoad, DecodesJpegAndPngSmallerAndEverythingElseAsTheFullLoaderDoes)
 {
     test::Sandbox box;
     const QImage source = test::MakeDetailedPhoto(3203, 2401, 7);
@@ -53,15 +57,17 @@ TEST(ScaledLoad, DecodesJpegSmallerAndEverythingElseAsTheFullLoaderDoes)
     ASSERT_TRUE(source.save(jpeg, "JPEG", 90));
     ASSERT_EQ(ReadPictureSize(jpeg), QSize(3203, 2401));
 
+    // 1/8 leaves 400 x 300, twice the drawn size; the last block column
+    // and row are partly outside the picture and still count.
     ScaledPicture loaded = LoadForDrawing(jpeg, 200, 150);
     ASSERT_EQ(loaded.picture->TakeStatus(), Ok);
     EXPECT_EQ(loaded.reduction, 8);
     EXPECT_EQ(loaded.fullSize, QSize(3203, 2401));
-    EXPECT_EQ(loaded.picture->image().size(), QSize(400, 300));
+    EXPECT_EQ(loaded.picture->image().size(), QSize(401, 301));
     EXPECT_EQ(loaded.picture->Format(), PixelFormat24bppRGB);
     const QImage expected = source.scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const test::ImageDifference difference = test::CompareImages(loaded.picture->image(), expected);
-    EXPECT_TRUE(difference.sameSize);
+    const test::ImageDifference difference
+        = test::CompareImages(loaded.picture->image().copy(0, 0, 400, 300), expected);
     // Block means and area averaging part ways only along one-pixel lines.
     EXPECT_LE(difference.maxChannelDelta, 64);
     EXPECT_LE(difference.meanChannelDelta, 1.0) << difference.meanChannelDelta;
@@ -71,12 +77,50 @@ TEST(ScaledLoad, DecodesJpegSmallerAndEverythingElseAsTheFullLoaderDoes)
     EXPECT_EQ(loaded.reduction, 1);
     EXPECT_EQ(loaded.picture->image().size(), QSize(3203, 2401));
 
-    const QString png = box.File("photo.png");
-    ASSERT_TRUE(source.copy(0, 0, 1600, 1200).save(png, "PNG"));
-    loaded = LoadForDrawing(png, 100, 75);
+    // PNG: averaged blocks, as exact as area averaging, transparency weighted.
+    const QImage part = source.copy(0, 0, 800, 600);
+    QImage withAlpha = part.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < 300; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(withAlpha.scanLine(y));
+        for (int x = 0; x < 800; ++x)
+            line[x] = (line[x] & 0x00FFFFFFu) | (uint32_t((x * 7 + y) % 256) << 24);
+    }
+    const struct {
+        const char* name;
+        QImage image;
+    } pngs[] = {
+        { "rgb.png", part },
+        { "alpha.png", withAlpha },
+        { "grey16.png", part.convertToFormat(QImage::Format_Grayscale16) },
+        { "rgba16.png", withAlpha.convertToFormat(QImage::Format_RGBA64) },
+        { "palette.png", part.convertToFormat(QImage::Format_Indexed8) },
+    };
+    for (const auto& png : pngs) {
+        SCOPED_TRACE(png.name);
+        const QString path = box.File(png.name);
+        ASSERT_TRUE(png.image.save(path, "PNG"));
+        loaded = LoadForDrawing(path, 50, 37);
+        ASSERT_EQ(loaded.picture->TakeStatus(), Ok);
+        EXPECT_EQ(loaded.reduction, 8);
+        EXPECT_EQ(loaded.fullSize, QSize(800, 600));
+        // Compared as premultiplied values: straight colours of nearly
+        // clear pixels are mostly rounding.
+        QImage averaged = PhotoImage::FromFile(path)
+                              ->image()
+                              .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                              .scaled(100, 75, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QImage reduced = loaded.picture->image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        averaged.reinterpretAsFormat(QImage::Format_ARGB32);
+        reduced.reinterpretAsFormat(QImage::Format_ARGB32);
+        EXPECT_TRUE(test::FuzzyEqual(reduced, averaged, 2, 0.5));
+    }
+
+    const QString bmp = box.File("photo.bmp");
+    ASSERT_TRUE(part.save(bmp, "BMP"));
+    loaded = LoadForDrawing(bmp, 100, 75);
     EXPECT_EQ(loaded.picture->TakeStatus(), Ok);
     EXPECT_EQ(loaded.reduction, 1);
-    EXPECT_EQ(loaded.picture->image().size(), QSize(1600, 1200));
+    EXPECT_EQ(loaded.picture->image().size(), QSize(800, 600));
 
     // Failures read as the full loader reports them.
     const QByteArray bytes = test::ReadFile(jpeg);
@@ -104,7 +148,7 @@ TEST(ScaledLoad, FinishedPictureFromTheReducedPhotoMatchesTheFullRoad)
     const PhotoPlacement placement { 100, 350, 400, 300 };
     ScaledPicture reduced = LoadForDrawing(photoPath, placement.width, placement.height);
     ASSERT_EQ(reduced.picture->TakeStatus(), Ok);
-    EXPECT_EQ(reduced.reduction, 8);
+    EXPECT_EQ(reduced.reduction, 4);
     auto full = PhotoImage::FromFile(photoPath);
     ASSERT_EQ(full->TakeStatus(), Ok);
 

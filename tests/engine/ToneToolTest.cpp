@@ -1,3 +1,4 @@
+#include "HostileFiles.h"
 #include "TestUtils.h"
 #include "imaging/ToneFilters.h"
 
@@ -215,11 +216,25 @@ TEST(ToneToolTest, ToolFailsWithoutHarmingTheFile)
         const test::ProgramRun run = RunTool({ path });
         ASSERT_TRUE(run.finished);
         EXPECT_NE(run.exitCode, 0);
+        // The tool's own line, and nothing the image libraries had to say.
+        EXPECT_EQ(run.err.trimmed().split('\n').size(), 1) << run.err.toStdString();
         EXPECT_FALSE(run.err.trimmed().isEmpty());
         EXPECT_EQ(test::ReadFile(path), before);
     }
     // Nothing left behind from the refused write.
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 4);
+
+    // Files the libraries complain about but read are toned without a word.
+    for (const auto& [name, bytes] :
+        { std::pair { "noisy.png", test::PngWithNoisyChunks(test::MakeTestPhoto(120, 90, 2)) },
+            std::pair { "tagged.tif", test::TiffWithUnknownTag(120, 90, 128) } }) {
+        const QString path = sandbox.File(name);
+        ASSERT_TRUE(test::WriteFile(path, bytes));
+        const test::ProgramRun run = RunTool({ path });
+        EXPECT_EQ(run.exitCode, 0) << name;
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        EXPECT_NE(test::ReadFile(path), bytes) << name;
+    }
 
     const test::ProgramRun missing = RunTool({ folder + QStringLiteral("/没有.png") });
     EXPECT_TRUE(missing.finished);
