@@ -1,7 +1,6 @@
 #include "ui/PhotoEditDlg.h"
 
-#include "imaging/ChromaKey.h"
-#include "imaging/SkinSmoothing.h"
+#include "faces/FaceFinder.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/PhotoCanvas.h"
@@ -41,6 +40,9 @@ struct Button {
 // The tone tool's and the white spot's buttons are ours: they take a third
 // row in the outside-tool group, and the rows below move down to make room.
 constexpr int kExtraRow = 18;
+// Two more rows below "原始相片": "撤销" and the keying tolerance
+// (PhotoEditRetouch.cpp); OK and Cancel move down under them.
+constexpr int kRetouchRows = 36;
 
 const GroupBox kGroups[] = {
     { "旋转与翻转", Units(263, 3, 111, 53) },
@@ -63,13 +65,14 @@ const Button kButtons[] = {
     { kCmdWhiteSpotPick, "白点修饰", Units(319, 148, 50, 14), "单击后，在相片上点要加白点的位置" },
     { kCmdInitialPhoto, "原始相片", Units(266, 155 + kExtraRow, 50, 14), nullptr },
     { kCmdSkinSmoothing, "全自动皮肤美容", Units(317, 155 + kExtraRow, 50, 14), nullptr },
-    { kCmdOk, "确       定", Units(266, 189 + kExtraRow, 50, 14), nullptr },
-    { kCmdCancel, "取       消", Units(319, 188 + kExtraRow, 50, 14), nullptr },
+    { kCmdUndo, "撤销", Units(266, 173 + kExtraRow, 50, 14), "撤销上一步编辑（Ctrl+Z）" },
+    { kCmdOk, "确       定", Units(266, 189 + kExtraRow + kRetouchRows, 50, 14), nullptr },
+    { kCmdCancel, "取       消", Units(319, 188 + kExtraRow + kRetouchRows, 50, 14), nullptr },
 };
 
 const QRect kCanvasRect = Units(7, 7, 253, 199);
 const QRect kHintRect = Units(7, 210, 253, 20);
-const QSize kWindowSize(381 * kUnit, (216 + kExtraRow) * kUnit);
+const QSize kWindowSize(381 * kUnit, (216 + kExtraRow + kRetouchRows) * kUnit);
 
 const QString kTitle = QStringLiteral("编辑处理相片");
 
@@ -114,6 +117,7 @@ void CPhotoEditDlg::BuildControls()
     m_hint = new QLabel(this);
     m_hint->setGeometry(kHintRect);
     m_hint->setWordWrap(true);
+    BuildRetouchControls();
 }
 
 void CPhotoEditDlg::MapCommands()
@@ -132,6 +136,7 @@ void CPhotoEditDlg::MapCommands()
     MapCommand(kCmdInitialPhoto, [this] { OnInitialPhoto(); });
     MapCommand(kCmdSkinSmoothing, [this] { OnSmoothSkin(); });
     MapCommand(kCmdWhiteSpotPick, [this] { ArmCanvasPick(kPickWhiteSpot); });
+    MapCommand(kCmdUndo, [this] { OnUndo(); });
     MapCommand(kCmdOk, [this] { EndDialog(kCmdOk); });
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
 }
@@ -139,6 +144,8 @@ void CPhotoEditDlg::MapCommands()
 void CPhotoEditDlg::SetPhoto(std::unique_ptr<PhotoImage> photo)
 {
     m_made.reset();
+    m_keying.reset();
+    m_history.Clear();
     m_initial = std::move(photo);
 }
 
@@ -175,6 +182,7 @@ void CPhotoEditDlg::OnRotateFlip(RotateFlipType code)
     if (!Current())
         return;
     // A failure is kept in the picture's lastStatus; the display is refreshed anyway.
+    Remember(Snapshot());
     RotateFlip(*Current(), code);
     Redisplay();
 }
@@ -192,13 +200,16 @@ void CPhotoEditDlg::OnWhiteSpot(uint32_t x, uint32_t y)
         return;
     // The click's coordinates as the window message carries them. The spot
     // shows at once, not only at the canvas's next repaint.
+    Remember(Snapshot());
     PaintWhiteSpot(*Current(), int32_t(x), int32_t(y));
     Redisplay();
 }
 
 void CPhotoEditDlg::OnInitialPhoto()
 {
-    // Nothing else can bring back the picture that was current.
+    // "撤销" brings back the picture that was current.
+    if (m_made)
+        Remember(Snapshot());
     m_made.reset();
     Redisplay();
 }
@@ -208,7 +219,8 @@ void CPhotoEditDlg::ArmCanvasPick(PickModeValue mode)
     if (!Current())
         return;
     m_backdropPickArmed = false;
-    CPhotoCanvas::SetPickMode(mode);
+    // Pressing the armed pick's button again disarms it.
+    CPhotoCanvas::SetPickMode(CPhotoCanvas::PickMode() == mode ? kPickNone : mode);
     ShowPickHint();
 }
 
@@ -216,46 +228,33 @@ void CPhotoEditDlg::ArmBackdropPick()
 {
     if (!Current())
         return;
-    // A second press takes the pick back.
+    // A second press takes the pick back; arming it disarms the canvas's picks.
     m_backdropPickArmed = !m_backdropPickArmed;
+    if (m_backdropPickArmed)
+        CPhotoCanvas::SetPickMode(kPickNone);
     ShowPickHint();
 }
 
-void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
-{
-    if (!Current())
-        return;
-    const std::optional<uint32_t> backdrop = SampleBackdropColor(*Current(), x, y);
-    if (!backdrop)
-        return;
-    m_backdropPickArmed = false;
-    ReplaceCurrent(WhileBusy([&] { return KeyOutBackdrop(*Current(), *backdrop); }));
-    ShowPickHint();
-}
-
-void CPhotoEditDlg::OnSmoothSkin()
-{
-    if (!Current())
-        return;
-    ReplaceCurrent(WhileBusy([&] { return SmoothSkin(*Current()); }));
-}
-
-void CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture)
+bool CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture, bool undoable)
 {
     if (!picture)
-        return;
+        return false;
     // A picture that could not be made (no memory for it) replaces nothing.
     if (picture->IsNull()) {
         ShowMessage(QStringLiteral("内存不足，无法完成处理"));
-        return;
+        return false;
     }
+    if (undoable)
+        Remember(Snapshot());
     // Assigning releases the previous made picture; the initial one is kept apart.
     m_made = std::move(picture);
     Redisplay();
+    return true;
 }
 
 void CPhotoEditDlg::Redisplay()
 {
+    UpdateRetouchControls();
     m_canvas->SetImage(Current());
     // The canvas has no background of its own: the window repaints beneath it.
     m_canvas->update();
@@ -264,14 +263,19 @@ void CPhotoEditDlg::Redisplay()
 void CPhotoEditDlg::ShowPickHint()
 {
     QString hint;
-    if (m_backdropPickArmed)
-        hint = QStringLiteral("请在相片上单击背景颜色，相同颜色的背景将变为透明");
+    if (m_backdropPickArmed && IsKeying())
+        hint = QStringLiteral("半自动抠像：单击另一处背景可加选，拖动“抠像容差”调整；再按“半自动抠像”结束");
+    else if (m_backdropPickArmed)
+        hint = QStringLiteral("半自动抠像：请在相片上单击背景，与单击处相连的背景将变为透明；再按一次取消");
     else if (CPhotoCanvas::PickMode() == kPickToneTool)
-        hint = QStringLiteral("单击相片：交给偏紫淡蓝工具处理，完成后点“重新载入”");
+        hint = QStringLiteral("偏紫淡蓝：单击相片，交给偏紫淡蓝工具处理，完成后点“重新载入”；再按一次取消");
     else if (CPhotoCanvas::PickMode() == kPickWhiteSpot)
-        hint = QStringLiteral("单击相片：在单击处右下方加一个白点");
+        hint = QStringLiteral("白点修饰：单击相片，在单击处右下方加一个白点；再按“白点修饰”取消");
+    const bool armed = !hint.isEmpty();
+    if (!armed)
+        hint = m_note;
     m_hint->setText(hint);
-    m_canvas->setCursor(hint.isEmpty() ? Qt::ArrowCursor : Qt::CrossCursor);
+    m_canvas->setCursor(armed ? Qt::CrossCursor : Qt::ArrowCursor);
 }
 
 void CPhotoEditDlg::ShowMessage(const QString& text)
@@ -307,7 +311,7 @@ bool CPhotoEditDlg::eventFilter(QObject* watched, QEvent* event)
             uint32_t y = 0;
             if (m_canvas->PicturePoint(mouse->position().toPoint(), &x, &y))
                 KeyOutBackdropAt(x, y);
-            // The click picked a colour; it arms nothing else.
+            // The click picked the backdrop; it arms nothing else.
             return true;
         }
     }

@@ -1,19 +1,26 @@
 #pragma once
 
 #include "imaging/GeometricEdits.h"
+#include "imaging/KeyingSession.h"
 #include "imaging/PhotoImage.h"
 #include "imaging/ToneFilters.h"
+#include "templates/EditHistory.h"
 #include "ui/CommandDialog.h"
 #include "ui/PhotoCanvas.h"
 
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QLabel;
+class QSlider;
 
 namespace lumavo {
+
+class FaceFinder;
 
 // The retouching window: turns and flips, two tone styles, keying, skin
 // smoothing, a white spot, and hand-offs to outside programs through the
@@ -22,7 +29,8 @@ namespace lumavo {
 // keying, smoothing and the reload make a new picture that becomes the
 // current one; "原始相片" goes back to the picture the window was opened
 // with, which keeps any in-place edits made while it was current. Whichever
-// button closes the window, its current picture is the result.
+// button closes the window, its current picture is the result. "撤销"
+// (Ctrl+Z) takes this visit's edits back one at a time (EditHistory).
 class CPhotoEditDlg : public CCommandDialog {
     Q_OBJECT
 public:
@@ -51,8 +59,19 @@ public:
     void OnWhiteSpot(uint32_t x, uint32_t y);
     void OnInitialPhoto();
     void ArmBackdropPick();
+    // The first click keys the current picture from that point; while the
+    // keyed picture is current, further clicks add regions.
     void KeyOutBackdropAt(uint32_t x, uint32_t y);
+    // The keying tolerance (0-100); while a keying is under way its picture
+    // is keyed again at once.
+    void SetKeyTolerance(int tolerance);
+    int KeyTolerance() const;
+    bool IsKeying() const;
     void OnSmoothSkin();
+    // Takes the newest edit back: the pictures as they were just before it.
+    void OnUndo();
+    bool CanUndo() const { return !m_history.IsEmpty(); }
+    const EditHistory& History() const { return m_history; }
 
     // Hand-offs to outside programs (PhotoEditHandoffs.cpp).
     void OpenInPhotoshop();
@@ -75,9 +94,20 @@ private:
     void ArmCanvasPick(PickModeValue mode);
     void BuildControls();
     void MapCommands();
+    // Retouching controls (PhotoEditRetouch.cpp): undo, the keying tolerance.
+    void BuildRetouchControls();
     // Makes a picture a command produced the current one and shows it; the
     // picture it replaces is released unless it is the initial picture.
-    void ReplaceCurrent(std::unique_ptr<PhotoImage> picture);
+    // Unless it only redoes the keying at a new tolerance, the pictures as
+    // they were become an undo step. False when there was no picture.
+    bool ReplaceCurrent(std::unique_ptr<PhotoImage> picture, bool undoable = true);
+    // The pictures as they are now, for the undo history.
+    EditStep Snapshot() const;
+    void Remember(EditStep step);
+    // Faces on the current picture for the skin smoothing; empty when the
+    // face finder's data is missing (then `missing` is set) or none is found.
+    std::vector<QRect> FindFaces(bool* missing);
+    void UpdateRetouchControls();
     void Redisplay();
     void ShowPickHint();
     // Writes the current picture as the exchange file; its path, or empty
@@ -91,8 +121,17 @@ private:
     std::unique_ptr<PhotoImage> m_made;
     CPhotoCanvas* m_canvas = nullptr;
     QLabel* m_hint = nullptr;
-    // The next click on the picture names the backdrop colour to key out.
+    // The next click on the picture keys out the backdrop there.
     bool m_backdropPickArmed = false;
+    std::unique_ptr<KeyingSession> m_keying;
+    int m_keyTolerance = BackdropKey::kDefaultTolerance;
+    QSlider* m_toleranceSlider = nullptr;
+    QLabel* m_toleranceLabel = nullptr;
+    EditHistory m_history;
+    std::unique_ptr<FaceFinder> m_faceFinder;
+    bool m_faceFinderTried = false;
+    // Why the last smoothing worked without faces, for the hint line.
+    QString m_note;
 };
 
 } // namespace lumavo

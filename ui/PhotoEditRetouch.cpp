@@ -1,0 +1,169 @@
+// The edit window's retouching: keying that keeps the subject (with a
+// tolerance the operator can change after the click), skin smoothing on the
+// faces the face finder gives, and undo.
+
+#include "faces/FaceFinder.h"
+#include "imaging/SkinSmoothing.h"
+#include "platform/ProgramFolder.h"
+#include "ui/BusyCursor.h"
+#include "ui/CommandIds.h"
+#include "ui/PhotoCanvas.h"
+#include "ui/PhotoEditDlg.h"
+
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+
+namespace lumavo {
+
+namespace {
+
+// In pixels: the row under "撤销" in the window's right column (see the
+// button table in PhotoEditDlg.cpp: two pixels a dialog unit).
+const QRect kToleranceLabelRect(266 * 2, 211 * 2, 26 * 2, 10 * 2);
+const QRect kToleranceSliderRect(292 * 2, 209 * 2, 77 * 2, 14 * 2);
+
+} // namespace
+
+void CPhotoEditDlg::BuildRetouchControls()
+{
+    m_toleranceLabel = new QLabel(QStringLiteral("抠像容差"), this);
+    m_toleranceLabel->setGeometry(kToleranceLabelRect);
+    m_toleranceSlider = new QSlider(Qt::Horizontal, this);
+    m_toleranceSlider->setObjectName(QStringLiteral("KeyTolerance"));
+    m_toleranceSlider->setGeometry(kToleranceSliderRect);
+    m_toleranceSlider->setRange(BackdropKey::kMinTolerance, BackdropKey::kMaxTolerance);
+    m_toleranceSlider->setPageStep(10);
+    m_toleranceSlider->setValue(m_keyTolerance);
+    m_toleranceSlider->setToolTip(QStringLiteral("向右：去掉更多与背景相近的颜色；向左：保留更多"));
+    // While dragging, the picture is keyed again when the handle is let go;
+    // arrow keys and clicks on the groove key it at once.
+    m_toleranceSlider->setTracking(false);
+    connect(m_toleranceSlider, &QSlider::valueChanged, this, [this](int value) { SetKeyTolerance(value); });
+
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] { OnCommand(kCmdUndo); });
+    UpdateRetouchControls();
+}
+
+bool CPhotoEditDlg::IsKeying() const
+{
+    return m_keying && m_keying->IsLatestResult(Current());
+}
+
+int CPhotoEditDlg::KeyTolerance() const
+{
+    return m_keyTolerance;
+}
+
+void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
+{
+    if (!Current())
+        return;
+    if (IsKeying()) {
+        // A further region of backdrop: one more step to take back.
+        if (!WhileBusy([&] { return m_keying->AddPick(x, y); }))
+            return;
+        ReplaceCurrent(WhileBusy([&] { return m_keying->Render(); }));
+    } else {
+        std::unique_ptr<KeyingSession> session
+            = WhileBusy([&] { return KeyingSession::Start(*Current(), x, y, m_keyTolerance); });
+        if (!session)
+            return;
+        std::unique_ptr<PhotoImage> keyed = WhileBusy([&] { return session->Render(); });
+        m_keying = std::move(session);
+        if (!ReplaceCurrent(std::move(keyed)))
+            m_keying.reset();
+    }
+    ShowPickHint();
+}
+
+void CPhotoEditDlg::SetKeyTolerance(int tolerance)
+{
+    tolerance = std::clamp(tolerance, BackdropKey::kMinTolerance, BackdropKey::kMaxTolerance);
+    const bool changed = tolerance != m_keyTolerance;
+    m_keyTolerance = tolerance;
+    if (m_toleranceSlider->value() != tolerance)
+        m_toleranceSlider->setValue(tolerance);
+    if (!changed || !IsKeying())
+        return;
+    // The same keying at another tolerance: it replaces its own picture and
+    // is no further step to take back.
+    m_keying->SetTolerance(tolerance);
+    ReplaceCurrent(WhileBusy([&] { return m_keying->Render(); }), false);
+}
+
+std::vector<QRect> CPhotoEditDlg::FindFaces(bool* missing)
+{
+    *missing = false;
+    if (!m_faceFinderTried) {
+        m_faceFinderTried = true;
+        m_faceFinder = FaceFinder::Load(FaceFinder::DefaultFolders(ProgramFolder()));
+    }
+    if (!m_faceFinder) {
+        *missing = true;
+        return {};
+    }
+    std::vector<QRect> boxes;
+    for (const FoundFace& face : m_faceFinder->Find(*Current()).faces)
+        boxes.push_back(face.box);
+    return boxes;
+}
+
+void CPhotoEditDlg::OnSmoothSkin()
+{
+    if (!Current())
+        return;
+    bool missing = false;
+    std::unique_ptr<PhotoImage> smoothed = WhileBusy([&] {
+        const std::vector<QRect> faces = FindFaces(&missing);
+        return SmoothSkin(*Current(), faces);
+    });
+    // Without the face finder's data the whole picture's skin colours are smoothed.
+    m_note = missing ? QStringLiteral("未找到人脸识别数据（请重装）：皮肤美容按肤色处理了整张相片") : QString();
+    ReplaceCurrent(std::move(smoothed));
+    ShowPickHint();
+}
+
+EditStep CPhotoEditDlg::Snapshot() const
+{
+    EditStep step;
+    if (m_initial)
+        step.initial = PictureState::Of(*m_initial);
+    if (m_made)
+        step.made = PictureState::Of(*m_made);
+    return step;
+}
+
+void CPhotoEditDlg::Remember(EditStep step)
+{
+    m_history.Push(std::move(step));
+    UpdateRetouchControls();
+}
+
+void CPhotoEditDlg::OnUndo()
+{
+    std::optional<EditStep> step = m_history.Pop();
+    if (!step)
+        return;
+    // The opening picture stays the same object; its pixels come back.
+    if (m_initial)
+        step->initial.RestoreInto(*m_initial);
+    m_made = step->made ? step->made->MakePicture() : nullptr;
+    // A keying taken back is over; a click starts a new one.
+    m_keying.reset();
+    Redisplay();
+    ShowPickHint();
+}
+
+void CPhotoEditDlg::UpdateRetouchControls()
+{
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        if (button->property("commandId").toInt() == kCmdUndo)
+            button->setEnabled(!m_history.IsEmpty());
+    }
+}
+
+} // namespace lumavo
