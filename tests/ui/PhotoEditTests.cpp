@@ -202,7 +202,7 @@ TEST(PhotoEditTest, BackdropPickKeysOutTheClickedColourIntoANewPicture)
         EXPECT_TRUE(edit.PickHint().contains(QStringLiteral("半自动抠像"))) << edit.PickHint().toStdString();
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickNone);
         edit.OnCommand(1053);
-        EXPECT_TRUE(edit.PickHint().isEmpty());
+        EXPECT_TRUE(edit.PickHint().isEmpty()) << edit.PickHint().toStdString();
         ClickPicture(edit, QPoint(160, 110));
         EXPECT_EQ(edit.CurrentPicture(), keyed);
         EXPECT_EQ(given->image(), GreenBackdropPhoto());
