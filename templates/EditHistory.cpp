@@ -27,7 +27,7 @@ std::unique_ptr<PhotoImage> PictureState::MakePicture() const
 void EditHistory::Push(EditStep step)
 {
     m_steps.push_back(std::move(step));
-    while (m_steps.size() > 1 && (Count() > kMaxSteps || Bytes() > kMaxBytes))
+    while (m_steps.size() > 1 && (Count() > m_maxSteps || Bytes() > m_maxBytes))
         m_steps.pop_front();
 }
 

@@ -38,11 +38,17 @@ struct EditStep {
 // The steps an operator can take back, newest last. It keeps at most
 // kMaxSteps steps and at most kMaxBytes of pixels (the oldest go first,
 // the newest always stays): for a 24-megapixel photo (96 MB a picture) the
-// step count is the tighter limit.
+// step count is the tighter limit (8 x 96 MB = 768 MB).
 class EditHistory {
 public:
     static constexpr int kMaxSteps = 8;
     static constexpr int64_t kMaxBytes = int64_t(1) << 30;
+
+    explicit EditHistory(int maxSteps = kMaxSteps, int64_t maxBytes = kMaxBytes)
+        : m_maxSteps(maxSteps)
+        , m_maxBytes(maxBytes)
+    {
+    }
 
     void Push(EditStep step);
     // The newest step, taken off; none when there is nothing to take back.
@@ -55,6 +61,8 @@ public:
     int64_t Bytes() const;
 
 private:
+    int m_maxSteps;
+    int64_t m_maxBytes;
     std::deque<EditStep> m_steps;
 };
 

@@ -10,10 +10,9 @@
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoEditDlg.h"
 
-#include <QKeySequence>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSlider>
 
 namespace lumavo {
@@ -42,10 +41,17 @@ void CPhotoEditDlg::BuildRetouchControls()
     // arrow keys and clicks on the groove key it at once.
     m_toleranceSlider->setTracking(false);
     connect(m_toleranceSlider, &QSlider::valueChanged, this, [this](int value) { SetKeyTolerance(value); });
-
-    auto* undo = new QShortcut(QKeySequence::Undo, this);
-    connect(undo, &QShortcut::activated, this, [this] { OnCommand(kCmdUndo); });
     UpdateRetouchControls();
+}
+
+void CPhotoEditDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Ctrl+Z reaches the window from whichever control has the focus.
+    if (event->matches(QKeySequence::Undo)) {
+        OnCommand(kCmdUndo);
+        return;
+    }
+    CCommandDialog::keyPressEvent(event);
 }
 
 bool CPhotoEditDlg::IsKeying() const
