@@ -394,8 +394,8 @@ inline Colour Sample(const std::vector<float>& plane, const Grid& grid, int scal
 // kNear: subject close to the edge, where the backdrop's cast (light it
 // threw back, the blur of the lens) is taken out but nothing is keyed.
 enum BlockState : uint8_t { kClear = 0, kEdge = 1, kKeep = 2, kNear = 3 };
-// The width of the kNear band, in blocks.
-constexpr int kNearBlocks = 2;
+// The width of the kNear band, in pixels (at least a block).
+constexpr double kNearPixels = 6.0;
 
 } // namespace
 
@@ -537,7 +537,8 @@ std::unique_ptr<PhotoImage> BackdropKey::Render(int tolerance) const
                 keep[i] = !clear[i];
             const std::vector<uint8_t> sureClear = Shrink(grid, clear, 1);
             const std::vector<uint8_t> sureKeep = Shrink(grid, keep, 1);
-            const std::vector<uint8_t> deepKeep = Shrink(grid, keep, 1 + kNearBlocks);
+            const int nearBlocks = std::max(1, int(std::lround(kNearPixels / m_scale)));
+            const std::vector<uint8_t> deepKeep = Shrink(grid, keep, 1 + nearBlocks);
             std::vector<float> weights(grid.Count());
             for (size_t i = 0; i < grid.Count(); ++i) {
                 p.state[i] = sureClear[i] ? kClear : deepKeep[i] ? kKeep : sureKeep[i] ? kNear : kEdge;
