@@ -41,7 +41,12 @@ constexpr float kTrustedCost = 6.0f;
 // as noiseless.
 constexpr float kSpreadMargin = 1.5f;
 constexpr float kMixWeight = 8.0f;
-constexpr float kMinSpread = 1.0f;
+constexpr float kMinSpread = 0.25f;
+// A saturated backdrop (a green or blue screen) is stored with its colour
+// at reduced resolution and rings where the compression's blocks meet, so
+// even its plain blocks vary this much: below it, no block counts as edged.
+constexpr float kScreenChroma = 2.0f * 12.0f;
+constexpr float kMinScreenSpread = 1.0f;
 
 // The tolerance's range in units of the backdrop's noise.
 constexpr float kToleranceBase = 3.0f;
@@ -308,6 +313,8 @@ LocalModel FitAround(const Grid& grid, const std::vector<float>& blocks, const s
 void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vector<float>& spread, size_t seed,
     float unit, std::vector<uint16_t>& distance, std::vector<float>& plate)
 {
+    const float seedChroma = std::hypot(blocks[3 * seed + 1], blocks[3 * seed + 2]);
+    const float minSpread = seedChroma >= kScreenChroma ? kMinScreenSpread : kMinSpread;
     distance.assign(grid.Count(), kFar);
     plate.assign(blocks.begin(), blocks.end());
     std::vector<uint8_t> taken(grid.Count(), 0);
@@ -351,7 +358,7 @@ void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vec
                 // edge, however close its mean comes: so a run of blocks each a
                 // little more subject (a strip of backdrop narrowing beside an
                 // arm) does not lead in.
-                const float excess = spread[n] / std::max(model.spread, kMinSpread) - kSpreadMargin;
+                const float excess = spread[n] / std::max(model.spread, minSpread) - kSpreadMargin;
                 if (excess > 0)
                     off = std::max(off, kMixWeight * std::sqrt(excess));
                 const auto d = uint16_t(std::max(float(level), std::min(off * kQuantum, float(kFar))));
