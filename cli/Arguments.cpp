@@ -23,7 +23,7 @@ OptionSet OptionsOf(CommandKind command)
         return { placing + QSet<QString> { "--out", "--quality", "--caption" },
             { "--root", "--template", "--photo", "--out" } };
     case CommandKind::Batch:
-        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption" },
+        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption", "--edit" },
             { "--root", "--template", "--out-dir" } };
     case CommandKind::Help:
         break;
@@ -68,7 +68,29 @@ std::optional<PhotoEdit> EditNamed(const QString& name)
         return PhotoEdit::Sepia;
     if (key == "bw")
         return PhotoEdit::BlackWhite;
+    if (key == "smooth")
+        return PhotoEdit::Smooth;
     return std::nullopt;
+}
+
+// "--edit": a named edit, or a keying click "key:X,Y[:TOL]".
+QString TakeEdit(Arguments& args, const QString& value)
+{
+    if (value.startsWith(QLatin1String("key:"), Qt::CaseInsensitive)) {
+        QString error;
+        const std::optional<KeyClick> click = ParseKeyClick(value.mid(4), &error);
+        if (!click)
+            return error;
+        args.edits.append(PhotoEdit::Key);
+        args.keys.append(*click);
+        return {};
+    }
+    const auto edit = EditNamed(value);
+    if (!edit)
+        return QStringLiteral("未知的编辑操作“%1”（可用：left、right、hflip、vflip、sepia、bw、smooth、key:X,Y[:容差]）")
+            .arg(value);
+    args.edits.append(*edit);
+    return {};
 }
 
 // Applies one option's value; an error line when the value is not acceptable.
@@ -96,10 +118,7 @@ QString TakeOption(Arguments& args, const QString& name, const QString& value)
             return QStringLiteral("JPEG 质量必须是 0 到 100 的整数，而不是“%1”").arg(value);
         args.quality = quality;
     } else if (name == "--edit") {
-        const auto edit = EditNamed(value);
-        if (!edit)
-            return QStringLiteral("未知的编辑操作“%1”（可用：left、right、hflip、vflip、sepia、bw）").arg(value);
-        args.edits.append(*edit);
+        return TakeEdit(args, value);
     } else if (name == "--move") {
         const QStringList parts = value.split(',');
         const auto dx = parts.size() == 2 ? ParseInt(parts[0]) : std::nullopt;
@@ -208,7 +227,8 @@ QString UsageText()
                           "                    [--quality N] [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
                           "                    [--caption 文字]\n"
                           "  lumavo-cli batch  --root 模板目录 --template 模板名 --out-dir 输出目录\n"
-                          "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字] 相片...\n"
+                          "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字]\n"
+                          "                    [--edit 操作]... 相片...\n"
                           "  lumavo-cli --help\n"
                           "\n"
                           "templates  每个可用的模板一行：名称 背景宽 背景高 开口左 上 右 下；\n"
@@ -218,7 +238,10 @@ QString UsageText()
                           "batch      每张相片按初始位置输出到输出目录（相片名 + 格式扩展名，缺省 jpg）\n"
                           "\n"
                           "--edit     按给出的顺序编辑相片：left 左转90度，right 右转90度，hflip 水平翻转，\n"
-                          "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格\n"
+                          "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格，smooth 全自动皮肤美容，\n"
+                          "           key:X,Y[:容差] 半自动抠像：从相片上的点 X,Y 去掉与它相连的背景\n"
+                          "           （X,Y 为像素，或相片宽高的百分比如 key:2%,2%，同一批相片背景位置相同时适用；\n"
+                          "           容差 0-100，缺省 50，越大去掉的颜色越多）\n"
                           "--move     把相片移动 DX,DY 像素；--zoom 把相片左右各放大 步长 像素（负数缩小）；\n"
                           "           两者按命令行上的顺序执行\n"
                           "--quality  JPEG 质量 0-100，缺省取程序目录下 setting.ini 的 Quality（没有时为 90）\n"

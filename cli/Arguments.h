@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/EditOptions.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,7 +19,8 @@ inline constexpr int kExitUsage = 2;
 enum class CommandKind { Help, Templates, Place, Render, Batch };
 
 // The retouching edits of the photo edit window, by their command-line names.
-enum class PhotoEdit { Left, Right, HorizontalFlip, VerticalFlip, Sepia, BlackWhite };
+// Key ("key:X,Y[:TOL]") takes its click from Arguments::keys, in order.
+enum class PhotoEdit { Left, Right, HorizontalFlip, VerticalFlip, Sepia, BlackWhite, Key, Smooth };
 
 // One operator adjustment of the placement: a move (dx, dy) or a zoom step.
 struct PlacementStep {
@@ -38,6 +41,7 @@ struct Arguments {
     std::optional<int32_t> quality;
     std::optional<QString> caption;
     QList<PhotoEdit> edits; // in command-line order
+    QList<KeyClick> keys; // the clicks of the Key edits, in order
     QList<PlacementStep> steps; // moves and zooms in command-line order
     QStringList photos; // batch
 };

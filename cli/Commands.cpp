@@ -109,7 +109,7 @@ int RunTemplates(const Arguments& arguments)
 int RunPlace(const Arguments& arguments)
 {
     const Portrait portrait = PreparePortrait(
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {} });
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {}, arguments.keys });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
@@ -127,8 +127,8 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    Portrait portrait = PreparePortrait(
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
+    Portrait portrait = PreparePortrait({ arguments.root, arguments.templateName, arguments.photo, arguments.edits,
+        arguments.steps, caption, arguments.keys });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
@@ -184,8 +184,10 @@ int RunBatch(const Arguments& arguments)
             error = messages::OutputIsBatchPhoto(outPath, photoAtPath.value(existing));
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
-            Portrait portrait
-                = PreparePortrait({ arguments.root, arguments.templateName, photoPath, {}, {}, caption });
+            // Every photo of the batch gets the same edits (a keying click
+            // in shares suits photos of any size).
+            Portrait portrait = PreparePortrait(
+                { arguments.root, arguments.templateName, photoPath, arguments.edits, {}, caption, arguments.keys });
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
         }
         if (!error.isEmpty()) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "imaging/PhotoImage.h"
+
 #include <QSize>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace lumavo::cli {
@@ -32,5 +35,16 @@ std::optional<KeyClick> ParseKeyClick(const QString& text, QString* error);
 // The point of a click on a photo of `size` pixels, the coordinates given
 // in pixels of a photo of `fullSize` (the photo may be decoded reduced).
 void ClickPoint(const KeyClick& click, QSize size, QSize fullSize, int* x, int* y);
+// Whether a click given in pixels lies on a photo of `fullSize` (one in shares always does).
+bool ClickInside(const KeyClick& click, QSize fullSize);
+
+// Keying from a click, as "半自动抠像" does it: the photo is replaced by the
+// keyed one. `fullSize`: the photo's full size as edited so far.
+// InvalidParameter when the click lies beyond the photo.
+Status ApplyKey(std::unique_ptr<PhotoImage>& photo, const KeyClick& click, QSize fullSize);
+
+// Skin smoothing as "全自动皮肤美容" does it, on the faces the face finder
+// finds (or on every skin colour when its data is missing).
+Status ApplySmooth(std::unique_ptr<PhotoImage>& photo);
 
 } // namespace lumavo::cli

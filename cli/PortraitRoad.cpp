@@ -36,6 +36,10 @@ QString EditName(PhotoEdit edit)
         return QStringLiteral("怀旧风格");
     case PhotoEdit::BlackWhite:
         return QStringLiteral("黑白风格");
+    case PhotoEdit::Key:
+        return QStringLiteral("半自动抠像");
+    case PhotoEdit::Smooth:
+        return QStringLiteral("全自动皮肤美容");
     }
     return {};
 }
@@ -63,6 +67,10 @@ Status ApplyEdit(std::unique_ptr<PhotoImage>& photo, PhotoEdit edit)
         photo = std::move(toned);
         return Ok;
     }
+    case PhotoEdit::Smooth:
+        return ApplySmooth(photo);
+    case PhotoEdit::Key:
+        break; // needs its click (PreparePhoto)
     }
     return InvalidParameter;
 }
@@ -97,7 +105,7 @@ PhotoPlacement FinalPlacement(const LayerRect& opening, int32_t width, int32_t h
 // decoded at a reduced size when the final placement needs no more (the
 // result stays within a level or two of the full-size road).
 PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps)
+    const QList<PlacementStep>& steps, const QList<KeyClick>& keys)
 {
     PreparedPhoto result;
     if (!IsFile(photoPath)) {
@@ -124,8 +132,19 @@ PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, c
         return result;
     }
 
+    // A keying click in pixels lies on the full-size photo as turned so far.
+    QSize fullSize = loaded.fullSize;
+    qsizetype key = 0;
     for (const PhotoEdit edit : edits) {
-        if (const Status status = ApplyEdit(loaded.picture, edit); status != Ok) {
+        if (IsQuarterTurn(edit))
+            fullSize.transpose();
+        if (edit == PhotoEdit::Key && !ClickInside(keys.value(key), fullSize)) {
+            result.error = messages::KeyClickOutside(photoPath, keys.value(key), fullSize);
+            return result;
+        }
+        const Status status = edit == PhotoEdit::Key ? ApplyKey(loaded.picture, keys.value(key++), fullSize)
+                                                     : ApplyEdit(loaded.picture, edit);
+        if (status != Ok) {
             result.error = messages::EditFailed(photoPath, EditName(edit), status);
             return result;
         }
@@ -217,8 +236,9 @@ Portrait PreparePortrait(const PortraitRequest& request)
     // The photo decodes on a second core while this one does everything
     // that does not need it.
     const LayerRect opening = portrait.templ.opening;
-    auto preparePhoto
-        = [opening, &request] { return PreparePhoto(opening, request.photoPath, request.edits, request.steps); };
+    auto preparePhoto = [opening, &request] {
+        return PreparePhoto(opening, request.photoPath, request.edits, request.steps, request.keys);
+    };
     std::future<PreparedPhoto> photo;
     try {
         photo = std::async(std::launch::async, preparePhoto);

@@ -47,6 +47,7 @@ struct PortraitRequest {
     // The caption to be drawn, when the portrait will be rendered: its face
     // is prepared while the photo decodes.
     std::optional<QString> captionText;
+    QList<KeyClick> keys; // the clicks of the keying edits, in order
 };
 
 struct Portrait {
