@@ -281,6 +281,11 @@ void ApplyRangeScalar(
 
 using ApplyRange = void (*)(const CoefficientRow&, const int32_t*, const float*, uint32_t*, int32_t, int32_t);
 
+// Levels a pixel's grain moves it by, at most, when it flattens; beyond
+// kFarMove the pixel is no skin grain.
+constexpr float kGrainMove = 24.0f;
+constexpr float kFarMove = 48.0f;
+
 // The smoothing's form: the filtered value A * in + B, blended with the
 // pixel by the pixel's own skin likelihood, so that hair, brows and eyes
 // beside the skin keep their pixels while the skin next to them smooths.
@@ -307,9 +312,15 @@ void ApplyGatedRange(
         const float br = Br[i] + w * (Br[i + 1] - Br[i]);
         const float bg = Bg[i] + w * (Bg[i + 1] - Bg[i]);
         const float bb = Bb[i] + w * (Bb[i + 1] - Bb[i]);
-        const float k = gate;
-        line[x] = (p & 0xFF000000u) | ToByte(r + k * ((a - 1.0f) * r + br)) << 16
-            | ToByte(g + k * ((a - 1.0f) * g + bg)) << 8 | ToByte(b + k * ((a - 1.0f) * b + bb));
+        const float dr = (a - 1.0f) * r + br, dg = (a - 1.0f) * g + bg, db = (a - 1.0f) * b + bb;
+        // Grain moves a pixel a little; a pixel the flattening would move
+        // far (a strand of hair beside the skin, lighter than the rest) is
+        // no grain of the skin and stays.
+        const float move = std::max({ std::fabs(dr), std::fabs(dg), std::fabs(db) });
+        const float k = gate * Ramp(move, kFarMove, kGrainMove);
+        if (k <= 0.0f)
+            continue;
+        line[x] = (p & 0xFF000000u) | ToByte(r + k * dr) << 16 | ToByte(g + k * dg) << 8 | ToByte(b + k * db);
     }
 }
 

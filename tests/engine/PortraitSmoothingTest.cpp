@@ -145,6 +145,22 @@ TEST(PortraitSmoothingTest, SkinSmoothsUpToTheHairlineAndTheBlouseKeepsItsTextur
     // No band of untouched grain along the hairline.
     EXPECT_LT(nearHair, 0.6);
     EXPECT_LT(nearHair, awayFromHair + 0.1);
+    // The hair (and brows, lids) beside the skin keeps its pixels: none is
+    // pulled towards the skin's colour.
+    size_t dark = 0, pulled = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (distance[size_t(y - area.top()) * area.width() + (x - area.left())] != 0)
+                continue;
+            ++dark;
+            const QRgb b = before.pixel(x, y), a = after.pixel(x, y);
+            pulled += std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                          std::abs(qBlue(a) - qBlue(b)) })
+                > 24;
+        }
+    ASSERT_GT(dark, 10000u);
+    std::printf("[ measured ] dark pixels of the face moved by more than 24 levels: %zu of %zu\n", pulled, dark);
+    EXPECT_LE(double(pulled) / double(dark), 0.001);
     EXPECT_GT(blouseKept, 0.97);
     EXPECT_GT(blouseRightKept, 0.97);
 }
