@@ -26,6 +26,11 @@ bool TurnsOddTimes(const QList<PhotoEdit>& edits)
     return std::count_if(edits.begin(), edits.end(), IsQuarterTurn) % 2 == 1;
 }
 
+bool IsTone(PhotoEdit edit)
+{
+    return edit == PhotoEdit::Sepia || edit == PhotoEdit::BlackWhite;
+}
+
 bool SwapsSides(RotateFlipType code)
 {
     return code == Rotate90FlipNone || code == Rotate270FlipNone || code == Rotate90FlipX || code == Rotate270FlipX;
@@ -341,7 +346,11 @@ RoadOutcome Portrait::ReadRoadPhoto(const PortraitRoad& road, const LayerRect& o
         return outcome;
     }
     ScaledPicture loaded;
-    const QSize declared = road.decodeAsDrawn ? ReadPictureSize(road.photoPath) : QSize();
+    // A tone style on fewer pixels is not the tone style averaged down: with
+    // one among the edits the photo is decoded whole, so that the portrait
+    // is the one the windows make.
+    const bool toned = std::any_of(road.edits.begin(), road.edits.end(), IsTone);
+    const QSize declared = road.decodeAsDrawn && !toned ? ReadPictureSize(road.photoPath) : QSize();
     if (declared.isValid()) {
         // The final placement follows from the size alone, so the photo
         // need only be decoded as large as it will be drawn.

@@ -28,7 +28,8 @@ struct PortraitRoad {
     QList<PhotoEdit> edits;
     QList<PlacementStep> steps;
     // The photo decoded only as large as its final placement needs (it
-    // follows from the size the file declares); otherwise at full size.
+    // follows from the size the file declares); otherwise, and whenever a
+    // tone style is among the edits, at full size.
     bool decodeAsDrawn = true;
     // The photo decodes on a second thread while this one reads the
     // template's pictures; otherwise one after the other.

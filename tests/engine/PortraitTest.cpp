@@ -234,7 +234,7 @@ TEST(PortraitTest, ReducedDecodePlacesAsTheFullPhotoDoes)
 
     PortraitRoad road;
     road.photoPath = photoPath;
-    road.edits = { PhotoEdit::Left, PhotoEdit::Sepia, PhotoEdit::HorizontalFlip };
+    road.edits = { PhotoEdit::Left, PhotoEdit::HorizontalFlip };
     road.steps = { { PlacementStep::Kind::Move, 7, -3, 0 }, { PlacementStep::Kind::Zoom, 0, 0, -10 } };
     road.captionText = kNoCaption;
 
@@ -257,6 +257,15 @@ TEST(PortraitTest, ReducedDecodePlacesAsTheFullPhotoDoes)
     ASSERT_TRUE(a.picture && b.picture);
     EXPECT_TRUE(test::FuzzyEqual(a.picture->image(), b.picture->image(), 24, 1.0));
 
+    {
+        SCOPED_TRACE("a tone style among the edits: decoded whole, as the windows tone it");
+        road.decodeAsDrawn = true;
+        road.edits.append(PhotoEdit::Sepia);
+        Portrait toned;
+        ASSERT_TRUE(toned.TakeRoad(files.folder, road).ok());
+        EXPECT_EQ(toned.Photo()->image().size(), QSize(1200, 1600));
+        EXPECT_EQ(toned.Placement(), full.Placement());
+    }
     {
         SCOPED_TRACE("a photo that is not there stops the road");
         road.photoPath = files.box.File("missing.jpg");
