@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/EditOptions.h"
+#include "templates/RoadSteps.h"
 
 #include <QList>
 #include <QString>
@@ -18,17 +19,10 @@ inline constexpr int kExitUsage = 2;
 
 enum class CommandKind { Help, Templates, Place, Render, Batch };
 
-// The retouching edits of the photo edit window, by their command-line names.
-// Key ("key:X,Y[:TOL]") takes its click from Arguments::keys, in order.
-enum class PhotoEdit { Left, Right, HorizontalFlip, VerticalFlip, Sepia, BlackWhite, Key, Smooth };
-
-// One operator adjustment of the placement: a move (dx, dy) or a zoom step.
-struct PlacementStep {
-    enum class Kind { Move, Zoom } kind = Kind::Move;
-    int32_t dx = 0;
-    int32_t dy = 0;
-    int32_t zoom = 0;
-};
+// The retouching edits of the photo edit window (by their command-line
+// names) and the operator's moves and zooms, as the portrait takes them.
+using lumavo::PhotoEdit;
+using lumavo::PlacementStep;
 
 struct Arguments {
     CommandKind command = CommandKind::Help;
@@ -41,7 +35,7 @@ struct Arguments {
     std::optional<int32_t> quality;
     std::optional<QString> caption;
     QList<PhotoEdit> edits; // in command-line order
-    QList<KeyClick> keys; // the clicks of the Key edits, in order
+    QList<KeyClick> keys; // the clicks of the Key edits ("key:X,Y"), in order
     QList<PlacementStep> steps; // moves and zooms in command-line order
     QStringList photos; // batch
 };

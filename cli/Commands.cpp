@@ -108,7 +108,7 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const Portrait portrait = PreparePortrait(
+    const PreparedPortrait portrait = PreparePortrait(
         { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {}, arguments.keys });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
@@ -116,7 +116,7 @@ int RunPlace(const Arguments& arguments)
     }
     if (!portrait.templ.warning.isEmpty())
         PrintWarning(portrait.templ.warning);
-    PrintOut(PlacementLine(portrait.photo.placement));
+    PrintOut(PlacementLine(portrait.portrait->Placement()));
     return kExitOk;
 }
 
@@ -127,8 +127,8 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    Portrait portrait = PreparePortrait({ arguments.root, arguments.templateName, arguments.photo, arguments.edits,
-        arguments.steps, caption, arguments.keys });
+    PreparedPortrait portrait = PreparePortrait({ arguments.root, arguments.templateName, arguments.photo,
+        arguments.edits, arguments.steps, caption, arguments.keys });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
@@ -186,7 +186,7 @@ int RunBatch(const Arguments& arguments)
             photoOfOutput.insert(key, photoPath);
             // Every photo of the batch gets the same edits (a keying click
             // in shares suits photos of any size).
-            Portrait portrait = PreparePortrait(
+            PreparedPortrait portrait = PreparePortrait(
                 { arguments.root, arguments.templateName, photoPath, arguments.edits, {}, caption, arguments.keys });
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
         }

@@ -1,9 +1,6 @@
 #include "cli/EditOptions.h"
 
-#include "faces/FaceFinder.h"
-#include "imaging/KeyingSession.h"
-#include "imaging/SkinSmoothing.h"
-#include "platform/ProgramFolder.h"
+#include "imaging/BackdropKey.h"
 
 #include <QStringList>
 
@@ -38,12 +35,6 @@ std::optional<ClickCoordinate> ParseCoordinate(QString text)
 
 } // namespace
 
-int ClickCoordinate::PixelOn(int length) const
-{
-    const double pixel = share ? std::floor(value * length) : value;
-    return int(std::clamp(pixel, 0.0, double(std::max(0, length - 1))));
-}
-
 std::optional<KeyClick> ParseKeyClick(const QString& text, QString* error)
 {
     const QStringList parts = text.split(':');
@@ -69,65 +60,6 @@ std::optional<KeyClick> ParseKeyClick(const QString& text, QString* error)
         click.tolerance = tolerance;
     }
     return click;
-}
-
-bool ClickInside(const KeyClick& click, QSize fullSize)
-{
-    const auto inside = [](const ClickCoordinate& c, int fullLength) { return c.share || c.value < fullLength; };
-    return inside(click.x, fullSize.width()) && inside(click.y, fullSize.height());
-}
-
-void ClickPoint(const KeyClick& click, QSize size, QSize fullSize, int* x, int* y)
-{
-    // A point given in pixels lies on the full-size photo; a reduced decode
-    // scales it down with the picture.
-    const auto scaled = [](const ClickCoordinate& c, int length, int fullLength) {
-        if (c.share || fullLength <= 0 || fullLength == length)
-            return c.PixelOn(length);
-        ClickCoordinate shrunk { std::floor(c.value * length / fullLength), false };
-        return shrunk.PixelOn(length);
-    };
-    *x = scaled(click.x, size.width(), fullSize.width());
-    *y = scaled(click.y, size.height(), fullSize.height());
-}
-
-namespace {
-
-// A picture an edit made takes the photo's place; a failed one gives its status.
-Status Replace(std::unique_ptr<PhotoImage>& photo, std::unique_ptr<PhotoImage> made)
-{
-    if (!made)
-        return OutOfMemory;
-    if (const Status status = made->TakeStatus(); status != Ok || made->IsNull())
-        return status != Ok ? status : OutOfMemory;
-    photo = std::move(made);
-    return Ok;
-}
-
-} // namespace
-
-Status ApplyKey(std::unique_ptr<PhotoImage>& photo, const KeyClick& click, QSize fullSize)
-{
-    int x = 0, y = 0;
-    if (!ClickInside(click, fullSize))
-        return InvalidParameter;
-    ClickPoint(click, photo->image().size(), fullSize, &x, &y);
-    std::unique_ptr<KeyingSession> session = KeyingSession::Start(*photo, uint32_t(x), uint32_t(y),
-        click.tolerance.value_or(BackdropKey::kDefaultTolerance));
-    if (!session)
-        return InvalidParameter;
-    return Replace(photo, session->Render());
-}
-
-Status ApplySmooth(std::unique_ptr<PhotoImage>& photo)
-{
-    // One finder per call: the photo is prepared on a thread of its own.
-    std::vector<QRect> faces;
-    if (const std::unique_ptr<FaceFinder> finder = FaceFinder::Load(FaceFinder::DefaultFolders(ProgramFolder()))) {
-        for (const FoundFace& face : finder->Find(*photo).faces)
-            faces.push_back(face.box);
-    }
-    return Replace(photo, SmoothSkin(*photo, faces));
 }
 
 } // namespace lumavo::cli

@@ -3,6 +3,7 @@
 #include "imaging/PhotoImage.h"
 
 #include <QImage>
+#include <QSize>
 
 #include <cstdint>
 #include <deque>
@@ -33,6 +34,9 @@ struct PictureState {
 struct EditStep {
     PictureState initial;
     std::optional<PictureState> made;
+    // Each one's size at full resolution (a photo decoded reduced).
+    QSize initialFullSize;
+    QSize madeFullSize;
 };
 
 // The steps an operator can take back, newest last. It keeps at most

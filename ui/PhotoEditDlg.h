@@ -1,10 +1,9 @@
 #pragma once
 
 #include "imaging/GeometricEdits.h"
-#include "imaging/KeyingSession.h"
 #include "imaging/PhotoImage.h"
 #include "imaging/ToneFilters.h"
-#include "templates/EditHistory.h"
+#include "templates/Portrait.h"
 #include "ui/CommandDialog.h"
 #include "ui/PhotoCanvas.h"
 
@@ -24,13 +23,15 @@ class FaceFinder;
 
 // The retouching window: turns and flips, two tone styles, keying, skin
 // smoothing, a white spot, and hand-offs to outside programs through the
-// exchange file. It works on the caller's picture itself: turns, flips and
+// exchange file. A view over a portrait: the layout window lends it its
+// own (SetPortrait); given a picture alone (SetPhoto) the window keeps a
+// portrait of its own for it. It works on the caller's picture itself: turns, flips and
 // the white spot change the current picture in place; the tone styles,
 // keying, smoothing and the reload make a new picture that becomes the
 // current one; "原始相片" goes back to the picture the window was opened
 // with, which keeps any in-place edits made while it was current. Whichever
 // button closes the window, its current picture is the result. "撤销"
-// (Ctrl+Z) takes this visit's edits back one at a time (EditHistory).
+// (Ctrl+Z) takes this visit's edits back one at a time (the portrait's Undo).
 class CPhotoEditDlg : public CCommandDialog {
     Q_OBJECT
 public:
@@ -38,6 +39,9 @@ public:
     explicit CPhotoEditDlg(QWidget* parent = nullptr);
     ~CPhotoEditDlg() override;
 
+    // The portrait to edit (borrowed), before the window runs; its owner
+    // ends the edit (Portrait::EndEdit) after the window has closed.
+    void SetPortrait(Portrait* portrait);
     // The picture to edit, before the window runs (null: none).
     void SetPhoto(std::unique_ptr<PhotoImage> photo);
     // Hands the current picture back after the window has closed. The
@@ -48,7 +52,7 @@ public:
     int exec() override;
 
     const PhotoImage* CurrentPicture() const { return Current(); }
-    const PhotoImage* InitialPicture() const { return m_initial.get(); }
+    const PhotoImage* InitialPicture() const;
     CPhotoCanvas* Canvas() const { return m_canvas; }
     // The line under the picture that tells what a click on it will do.
     QString PickHint() const;
@@ -60,18 +64,20 @@ public:
     void OnInitialPhoto();
     void ArmBackdropPick();
     // The first click keys the current picture from that point; while the
-    // keyed picture is current, further clicks add regions.
+    // keyed picture is current, further clicks add regions
+    // (PhotoEditRetouch.cpp, as the handlers below).
     void KeyOutBackdropAt(uint32_t x, uint32_t y);
     // The keying tolerance (0-100); while a keying is under way its picture
     // is keyed again at once.
     void SetKeyTolerance(int tolerance);
     int KeyTolerance() const;
     bool IsKeying() const;
+    // Skin smoothing on the faces the face finder finds.
     void OnSmoothSkin();
     // Takes the newest edit back: the pictures as they were just before it.
     void OnUndo();
-    bool CanUndo() const { return !m_history.IsEmpty(); }
-    const EditHistory& History() const { return m_history; }
+    bool CanUndo() const;
+    const EditHistory& History() const;
 
     // Hand-offs to outside programs (PhotoEditHandoffs.cpp).
     void OpenInPhotoshop();
@@ -97,18 +103,15 @@ private:
     void MapCommands();
     // Retouching controls (PhotoEditRetouch.cpp): undo, the keying tolerance.
     void BuildRetouchControls();
-    // Makes a picture a command produced the current one and shows it; the
-    // picture it replaces is released unless it is the initial picture.
-    // Unless it only redoes the keying at a new tolerance, the pictures as
-    // they were become an undo step. False when there was no picture.
-    bool ReplaceCurrent(std::unique_ptr<PhotoImage> picture, bool undoable = true);
-    // The pictures as they are now, for the undo history.
-    EditStep Snapshot() const;
-    void Remember(EditStep step);
+    void UpdateRetouchControls();
     // Faces on the current picture for the skin smoothing; empty when the
     // face finder's data is missing (then `missing` is set) or none is found.
     std::vector<QRect> FindFaces(bool* missing);
-    void UpdateRetouchControls();
+    // Makes a picture a command produced the current one and shows it; the
+    // picture it replaces is released unless it is the initial picture.
+    void ReplaceCurrent(std::unique_ptr<PhotoImage> picture);
+    // Shows what an edit that makes a new picture came to.
+    void ShowEdit(EditResult result);
     void Redisplay();
     void ShowPickHint();
     // Writes the current picture as the exchange file; its path, or empty
@@ -117,18 +120,15 @@ private:
     void ShowMessage(const QString& text);
     void ReportStartFailure(const QString& program);
 
-    std::unique_ptr<PhotoImage> m_initial;
-    // The newest picture a command made, while it is the current one.
-    std::unique_ptr<PhotoImage> m_made;
+    // The window's own portrait, when none was lent to it.
+    std::unique_ptr<Portrait> m_own;
+    Portrait* m_portrait = nullptr;
     CPhotoCanvas* m_canvas = nullptr;
     QLabel* m_hint = nullptr;
     // The next click on the picture keys out the backdrop there.
     bool m_backdropPickArmed = false;
-    std::unique_ptr<KeyingSession> m_keying;
-    int m_keyTolerance = BackdropKey::kDefaultTolerance;
     QSlider* m_toleranceSlider = nullptr;
     QLabel* m_toleranceLabel = nullptr;
-    EditHistory m_history;
     std::unique_ptr<FaceFinder> m_faceFinder;
     bool m_faceFinderTried = false;
     // Why the last smoothing worked without faces, for the hint line.

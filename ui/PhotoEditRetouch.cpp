@@ -35,7 +35,7 @@ void CPhotoEditDlg::BuildRetouchControls()
     m_toleranceSlider->setGeometry(kToleranceSliderRect);
     m_toleranceSlider->setRange(BackdropKey::kMinTolerance, BackdropKey::kMaxTolerance);
     m_toleranceSlider->setPageStep(10);
-    m_toleranceSlider->setValue(m_keyTolerance);
+    m_toleranceSlider->setValue(BackdropKey::kDefaultTolerance);
     m_toleranceSlider->setToolTip(QStringLiteral("向右：去掉更多与背景相近的颜色；向左：保留更多"));
     // While dragging, the picture is keyed again when the handle is let go;
     // arrow keys and clicks on the groove key it at once.
@@ -56,49 +56,43 @@ void CPhotoEditDlg::keyPressEvent(QKeyEvent* event)
 
 bool CPhotoEditDlg::IsKeying() const
 {
-    return m_keying && m_keying->IsLatestResult(Current());
+    return m_portrait->IsKeying();
 }
 
 int CPhotoEditDlg::KeyTolerance() const
 {
-    return m_keyTolerance;
+    return m_portrait->KeyTolerance();
+}
+
+bool CPhotoEditDlg::CanUndo() const
+{
+    return m_portrait->CanUndo();
+}
+
+const EditHistory& CPhotoEditDlg::History() const
+{
+    return m_portrait->History();
 }
 
 void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
 {
     if (!Current())
         return;
-    if (IsKeying()) {
-        // A further region of backdrop: one more step to take back.
-        if (!WhileBusy([&] { return m_keying->AddPick(x, y); }))
-            return;
-        ReplaceCurrent(WhileBusy([&] { return m_keying->Render(); }));
-    } else {
-        std::unique_ptr<KeyingSession> session
-            = WhileBusy([&] { return KeyingSession::Start(*Current(), x, y, m_keyTolerance); });
-        if (!session)
-            return;
-        std::unique_ptr<PhotoImage> keyed = WhileBusy([&] { return session->Render(); });
-        m_keying = std::move(session);
-        if (!ReplaceCurrent(std::move(keyed)))
-            m_keying.reset();
-    }
+    const EditResult keyed = WhileBusy([&] { return m_portrait->KeyOutBackdropAt(x, y); });
+    // The pick stays armed: a further click adds a region.
+    ShowEdit(keyed);
     ShowPickHint();
 }
 
 void CPhotoEditDlg::SetKeyTolerance(int tolerance)
 {
     tolerance = std::clamp(tolerance, BackdropKey::kMinTolerance, BackdropKey::kMaxTolerance);
-    const bool changed = tolerance != m_keyTolerance;
-    m_keyTolerance = tolerance;
-    if (m_toleranceSlider->value() != tolerance)
+    if (m_toleranceSlider->value() != tolerance) {
+        // The slider's own signal comes back here.
         m_toleranceSlider->setValue(tolerance);
-    if (!changed || !IsKeying())
         return;
-    // The same keying at another tolerance: it replaces its own picture and
-    // is no further step to take back.
-    m_keying->SetTolerance(tolerance);
-    ReplaceCurrent(WhileBusy([&] { return m_keying->Render(); }), false);
+    }
+    ShowEdit(WhileBusy([&] { return m_portrait->SetKeyTolerance(tolerance); }));
 }
 
 std::vector<QRect> CPhotoEditDlg::FindFaces(bool* missing)
@@ -123,43 +117,17 @@ void CPhotoEditDlg::OnSmoothSkin()
     if (!Current())
         return;
     bool missing = false;
-    std::unique_ptr<PhotoImage> smoothed = WhileBusy([&] {
-        const std::vector<QRect> faces = FindFaces(&missing);
-        return SmoothSkin(*Current(), faces);
-    });
+    const EditResult smoothed = WhileBusy([&] { return m_portrait->SmoothSkin(FindFaces(&missing)); });
     // Without the face finder's data the whole picture's skin colours are smoothed.
     m_note = missing ? QStringLiteral("未找到人脸识别数据（请重装）：皮肤美容按肤色处理了整张相片") : QString();
-    ReplaceCurrent(std::move(smoothed));
+    ShowEdit(smoothed);
     ShowPickHint();
-}
-
-EditStep CPhotoEditDlg::Snapshot() const
-{
-    EditStep step;
-    if (m_initial)
-        step.initial = PictureState::Of(*m_initial);
-    if (m_made)
-        step.made = PictureState::Of(*m_made);
-    return step;
-}
-
-void CPhotoEditDlg::Remember(EditStep step)
-{
-    m_history.Push(std::move(step));
-    UpdateRetouchControls();
 }
 
 void CPhotoEditDlg::OnUndo()
 {
-    std::optional<EditStep> step = m_history.Pop();
-    if (!step)
+    if (!m_portrait->Undo())
         return;
-    // The opening picture stays the same object; its pixels come back.
-    if (m_initial)
-        step->initial.RestoreInto(*m_initial);
-    m_made = step->made ? step->made->MakePicture() : nullptr;
-    // A keying taken back is over; a click starts a new one.
-    m_keying.reset();
     Redisplay();
     ShowPickHint();
 }
@@ -168,7 +136,7 @@ void CPhotoEditDlg::UpdateRetouchControls()
 {
     for (QPushButton* button : findChildren<QPushButton*>()) {
         if (button->property("commandId").toInt() == kCmdUndo)
-            button->setEnabled(!m_history.IsEmpty());
+            button->setEnabled(m_portrait && m_portrait->CanUndo());
     }
 }
 
