@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 
 namespace lumavo {
@@ -134,6 +135,12 @@ void CPhotoEditDlg::OnUndo()
 
 void CPhotoEditDlg::UpdateRetouchControls()
 {
+    // The slider shows the portrait's tolerance (a lent portrait keeps the
+    // one of an earlier visit).
+    if (m_portrait && m_toleranceSlider->value() != m_portrait->KeyTolerance()) {
+        const QSignalBlocker quiet(m_toleranceSlider);
+        m_toleranceSlider->setValue(m_portrait->KeyTolerance());
+    }
     for (QPushButton* button : findChildren<QPushButton*>()) {
         if (button->property("commandId").toInt() == kCmdUndo)
             button->setEnabled(m_portrait && m_portrait->CanUndo());
