@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
+#include "cli/PrintCommands.h"
 #include "imaging/ScaledLoad.h"
 #include "platform/DiskPath.h"
 #include "platform/ProgramFolder.h"
@@ -55,6 +56,10 @@ int RunCommand(const Arguments& arguments)
         return RunRender(arguments);
     case CommandKind::Batch:
         return RunBatch(arguments);
+    case CommandKind::Print:
+        return RunPrint(arguments);
+    case CommandKind::PrintTest:
+        return RunPrintTest(arguments);
     case CommandKind::Help:
         PrintOut(UsageText());
         return kExitOk;
