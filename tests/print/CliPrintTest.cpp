@@ -87,15 +87,6 @@ protected:
         return test::RenderPdfPage(pdf);
     }
 
-    static void ExpectInked(const QImage& page, const QRectF& expected)
-    {
-        const QRectF inked = test::InkedAreaMm(page);
-        EXPECT_NEAR(inked.left(), expected.left(), kToleranceMm) << "left";
-        EXPECT_NEAR(inked.top(), expected.top(), kToleranceMm) << "top";
-        EXPECT_NEAR(inked.right(), expected.right(), kToleranceMm) << "right";
-        EXPECT_NEAR(inked.bottom(), expected.bottom(), kToleranceMm) << "bottom";
-    }
-
     test::Sandbox m_sandbox;
     QString m_root;
     QString m_photo;
@@ -110,13 +101,13 @@ TEST_F(CliPrinting, FourRFillsItsPaperAndTheFitChoiceDecidesTheBorders)
     const QImage page = PrintedPage(filled, &pageMm);
     EXPECT_NEAR(pageMm.width(), 102.0, kToleranceMm);
     EXPECT_NEAR(pageMm.height(), 152.0, kToleranceMm);
-    ExpectInked(page, QRectF(0, 0, 102, 152));
+    test::ExpectInkedArea(page, QRectF(0, 0, 102, 152));
 
     // A square picture shown whole: 102 mm square, 25 mm of paper above and
     // below; filled: the whole page, its sides cut evenly.
-    ExpectInked(PrintedPage(Print("square", { "--printer", "LumavoPhoto" })), QRectF(0, 25, 102, 102));
+    test::ExpectInkedArea(PrintedPage(Print("square", { "--printer", "LumavoPhoto" })), QRectF(0, 25, 102, 102));
     const QImage squareFilled = PrintedPage(Print("square", { "--printer", "LumavoPhoto", "--fit", "fill" }));
-    ExpectInked(squareFilled, QRectF(0, 0, 102, 152));
+    test::ExpectInkedArea(squareFilled, QRectF(0, 0, 102, 152));
     // The middle of the picture stays in the middle: the frame's red rim
     // (250 pixels of 1500) is kept at the top and cut off at the sides,
     // where only 3 pixels of it are left.
@@ -136,7 +127,7 @@ TEST_F(CliPrinting, TheCalibrationOfThePrinterAndSizeMovesThePrint)
               "A4\t90\t90\t1000\tLumavoPhoto\n");
     const QImage page = PrintedPage(Print("4R", { "--printer", "LumavoPhoto", "--fit", "fill" }));
     // 2.0 mm right: the paper's first 2 mm are bare, the right edge went off it.
-    ExpectInked(page, QRectF(2.0, 0, 100, 152));
+    test::ExpectInkedArea(page, QRectF(2.0, 0, 100, 152));
 
     // The test sheet takes the same correction: its frame's left line 2 mm in.
     const test::CliRun sheet = Cli({ "print-test", "--size", "4R", "--printer", "LumavoPhoto" });

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace lumavo::test {
@@ -66,6 +68,15 @@ QRectF InkedAreaMm(const QImage& page, int dotsPerMm)
         return {};
     const double mm = 1.0 / dotsPerMm;
     return QRectF(left * mm, top * mm, (right - left + 1) * mm, (bottom - top + 1) * mm);
+}
+
+void ExpectInkedArea(const QImage& page, const QRectF& expectedMm, double toleranceMm)
+{
+    const QRectF inked = InkedAreaMm(page);
+    EXPECT_NEAR(inked.left(), expectedMm.left(), toleranceMm) << "left";
+    EXPECT_NEAR(inked.top(), expectedMm.top(), toleranceMm) << "top";
+    EXPECT_NEAR(inked.right(), expectedMm.right(), toleranceMm) << "right";
+    EXPECT_NEAR(inked.bottom(), expectedMm.bottom(), toleranceMm) << "bottom";
 }
 
 } // namespace lumavo::test

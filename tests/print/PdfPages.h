@@ -15,5 +15,8 @@ QImage RenderPdfPage(const QString& pdf, int dotsPerMm = 10);
 
 // The area of a page picture that is not paper-white, in millimetres.
 QRectF InkedAreaMm(const QImage& page, int dotsPerMm = 10);
+// A test failure for each edge of the inked area farther than the
+// tolerance from where it is expected.
+void ExpectInkedArea(const QImage& page, const QRectF& expectedMm, double toleranceMm = 0.5);
 
 } // namespace lumavo::test

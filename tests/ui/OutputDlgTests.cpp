@@ -302,15 +302,6 @@ void PrintIntoPdf(QPrinter& printer, const QString& pdf)
         QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter));
 }
 
-void ExpectInkedMm(const QImage& page, const QRectF& expected)
-{
-    const QRectF inked = test::InkedAreaMm(page);
-    EXPECT_NEAR(inked.left(), expected.left(), 0.5) << "left";
-    EXPECT_NEAR(inked.top(), expected.top(), 0.5) << "top";
-    EXPECT_NEAR(inked.right(), expected.right(), 0.5) << "right";
-    EXPECT_NEAR(inked.bottom(), expected.bottom(), 0.5) << "bottom";
-}
-
 TEST_F(OutputWindow, PrintsEveryCopyAtTheSizeFromThePapersCorner)
 {
     const QString pdf = m_sandbox.File("print.pdf");
@@ -339,7 +330,7 @@ TEST_F(OutputWindow, PrintsEveryCopyAtTheSizeFromThePapersCorner)
     EXPECT_NEAR(pageMm.height(), 297, 0.5);
     // A4 for a 300 x 400 picture, whole: 210 x 280 mm, (297 - 280) / 2 mm
     // from the paper's top edge, whatever margins the page had.
-    ExpectInkedMm(test::RenderPdfPage(pdf), QRectF(0, 8.5, 210, 280));
+    test::ExpectInkedArea(test::RenderPdfPage(pdf), QRectF(0, 8.5, 210, 280));
     // The finished picture is on the page whole, at its own size.
     const QByteArray printed = test::ReadFile(pdf);
     EXPECT_TRUE(printed.contains("/Width 300")) << "picture not embedded at its own size";
@@ -376,8 +367,8 @@ TEST_F(OutputWindow, LandscapePictureTurnsOntoTheUprightPageWholeOrFilled)
     const QSizeF pageMm = test::PdfPageSizeMm(whole);
     EXPECT_NEAR(pageMm.width(), 203, 0.5);
     EXPECT_NEAR(pageMm.height(), 254, 0.5);
-    ExpectInkedMm(test::RenderPdfPage(whole), QRectF(6.25, 0, 190.5, 254));
-    ExpectInkedMm(test::RenderPdfPage(filled), QRectF(0, 0, 203, 254));
+    test::ExpectInkedArea(test::RenderPdfPage(whole), QRectF(6.25, 0, 190.5, 254));
+    test::ExpectInkedArea(test::RenderPdfPage(filled), QRectF(0, 0, 203, 254));
 }
 
 // The resolution each size gives, computed here from the millimetres: the
