@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -72,12 +73,14 @@ protected:
     QString Print(int sizeId, const QString& printer, int copies, QString* message = nullptr)
     {
         QString status;
+        m_dialogPaperMm = {};
         test::OnNextModal([&](QWidget* window) {
             m_dialog.findChild<QRadioButton*>(QStringLiteral("size%1").arg(sizeId))->click();
             m_dialog.Printer().setPrinterName(printer);
             m_dialog.Printer().setCopyCount(copies);
-            test::OnNextModal([](QWidget* modal) {
+            test::OnNextModal([this](QWidget* modal) {
                 ASSERT_NE(qobject_cast<QPrintDialog*>(modal), nullptr);
+                m_dialogPaperMm = m_dialog.Printer().pageLayout().pageSize().size(QPageSize::Millimeter);
                 static_cast<QDialog*>(modal)->accept();
             });
             if (message)
@@ -92,6 +95,7 @@ protected:
 
     test::Sandbox m_sandbox;
     QByteArray m_server;
+    QSizeF m_dialogPaperMm; // the paper the print dialog opened on
     TemplateFolder m_folder;
     std::unique_ptr<PhotoImage> m_photo;
     std::unique_ptr<PhotoImage> m_composite;
@@ -117,6 +121,9 @@ TEST_F(OutputWindowPrinting, CopiesAndCalibrationReachThePaperWhileTheWindowKeep
     watch.start();
     const QString status = Print(1044, QStringLiteral("LumavoPhoto"), 3);
     watch.stop();
+    // The dialog opened on the printer's own 4R paper, not on its A4.
+    EXPECT_NEAR(m_dialogPaperMm.width(), 102, 0.5);
+    EXPECT_NEAR(m_dialogPaperMm.height(), 152, 0.5);
     EXPECT_TRUE(progressShown);
     EXPECT_GT(ticks, 5) << "the window stood still while the job was watched";
     EXPECT_FALSE(m_dialog.findChild<QProgressBar*>("printProgress")->isVisible());
