@@ -22,11 +22,6 @@ int32_t QualityOf(const Arguments& arguments)
     return arguments.quality ? *arguments.quality : ReadQuality(SettingsPath());
 }
 
-QString CaptionOf(const Arguments& arguments)
-{
-    return arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
-}
-
 QString PlacementLine(const PhotoPlacement& placement)
 {
     return QStringLiteral("%1 %2 %3 %4").arg(placement.x).arg(placement.y).arg(placement.width).arg(placement.height);
@@ -44,6 +39,11 @@ QString PathKey(const QString& path)
 }
 
 } // namespace
+
+QString CaptionOf(const Arguments& arguments)
+{
+    return arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
+}
 
 int RunCommand(const Arguments& arguments)
 {
@@ -113,7 +113,7 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const Portrait portrait = PreparePortrait(
+    const PreparedPortrait portrait = PreparePortrait(
         { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {} });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
@@ -121,7 +121,7 @@ int RunPlace(const Arguments& arguments)
     }
     if (!portrait.templ.warning.isEmpty())
         PrintWarning(portrait.templ.warning);
-    PrintOut(PlacementLine(portrait.photo.placement));
+    PrintOut(PlacementLine(portrait.portrait->Placement()));
     return kExitOk;
 }
 
@@ -132,7 +132,7 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    Portrait portrait = PreparePortrait(
+    PreparedPortrait portrait = PreparePortrait(
         { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
@@ -189,7 +189,7 @@ int RunBatch(const Arguments& arguments)
             error = messages::OutputIsBatchPhoto(outPath, photoAtPath.value(existing));
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
-            Portrait portrait
+            PreparedPortrait portrait
                 = PreparePortrait({ arguments.root, arguments.templateName, photoPath, {}, {}, caption });
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
         }

@@ -1,16 +1,15 @@
 #include "cli/PrintCommands.h"
 
+#include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
 #include "imaging/ScaledLoad.h"
-#include "platform/ProgramFolder.h"
 #include "printing/CalibrationStore.h"
 #include "printing/EffectiveResolution.h"
 #include "printing/PrintJobs.h"
 #include "printing/PrintMessages.h"
 #include "printing/PrintQueue.h"
-#include "templates/Caption.h"
 
 #include <algorithm>
 #include <utility>
@@ -66,26 +65,23 @@ QSize PhotoPixels(const Arguments& arguments)
 
 int RunPrint(const Arguments& arguments)
 {
-    const QString caption
-        = arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
-    Portrait portrait = PreparePortrait(
+    const QString caption = CaptionOf(arguments);
+    PreparedPortrait prepared = PreparePortrait(
         { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
-    if (!portrait.error.isEmpty()) {
-        PrintError(portrait.error);
+    if (!prepared.error.isEmpty()) {
+        PrintError(prepared.error);
         return kExitFailure;
     }
-    const OpenedTemplate& templ = portrait.templ;
-    OutputTemplate layers = portrait.output ? std::move(*portrait.output) : OutputTemplate::Load(*templ.folder);
-    portrait.output.reset();
-    const PhotoPlacement placement = portrait.photo.placement;
-    RenderResult rendered = RenderOutput(std::move(layers), portrait.photo.photo.get(), placement,
-        templ.backgroundWidth, templ.backgroundHeight, caption);
+    // The portrait is finished once: its layers go into the picture.
+    RenderResult rendered = prepared.portrait->RenderFinished(caption, Portrait::Layers::UseUp);
     if (!rendered.picture) {
-        PrintError(messages::RenderFailed(templ.name, rendered.error.isEmpty() ? kOutputReadError : rendered.error));
+        PrintError(messages::RenderFailed(
+            prepared.templ.name, rendered.error.isEmpty() ? kOutputReadError : rendered.error));
         return kExitFailure;
     }
+    const PhotoPlacement placement = prepared.portrait->Placement();
     // The photo's pixels are no longer needed once it is in the picture.
-    portrait.photo.photo.reset();
+    prepared.portrait.reset();
 
     const std::unique_ptr<PrintQueue> queue = MakeSystemPrintQueue();
     PrintRequest request;

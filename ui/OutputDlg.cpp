@@ -5,7 +5,6 @@
 #include "printing/PrintFormats.h"
 #include "skin/SkinLibrary.h"
 #include "templates/Caption.h"
-#include "templates/OutputRender.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/FileListDates.h"
@@ -71,12 +70,7 @@ QString SaveFailureReason(Status status, const QString& path)
 } // namespace
 
 struct COutputDlg::State {
-    const PhotoImage* composite = nullptr;
-    const PhotoImage* photo = nullptr;
-    TemplateFolder folder;
-    PhotoPlacement placement {};
-    int32_t backgroundWidth = 0;
-    int32_t backgroundHeight = 0;
+    Portrait* portrait = nullptr; // borrowed
 
     CPhotoCanvas* canvas = nullptr;
     QGroupBox* sizeGroup = nullptr;
@@ -129,48 +123,32 @@ COutputDlg::COutputDlg(QWidget* parent)
 
 COutputDlg::~COutputDlg() = default;
 
-void COutputDlg::SetComposite(const PhotoImage* composite)
+void COutputDlg::SetPortrait(Portrait* portrait)
 {
-    m_state->composite = composite;
-}
-
-void COutputDlg::SetFolder(const TemplateFolder& folder)
-{
-    m_state->folder = folder;
-}
-
-void COutputDlg::SetPhoto(const PhotoImage* photo)
-{
-    m_state->photo = photo;
-    ShowPrintSize();
-}
-
-void COutputDlg::SetPlacement(const PhotoPlacement& placement)
-{
-    m_state->placement = placement;
-    ShowPrintSize();
-}
-
-void COutputDlg::SetBackgroundSize(int32_t width, int32_t height)
-{
-    m_state->backgroundWidth = width;
-    m_state->backgroundHeight = height;
+    m_state->portrait = portrait;
     ShowPrintSize();
 }
 
 void COutputDlg::ShowPrintSize()
 {
     const State& s = *m_state;
-    // The finished picture has the background's size, the photo where the layout put it.
-    const QSize photoSize = s.photo && !s.photo->IsNull() ? QSize(int(s.photo->Width()), int(s.photo->Height())) : QSize();
-    s.printing->SetPortrait(QSize(s.backgroundWidth, s.backgroundHeight), photoSize,
-        QRect(s.placement.x, s.placement.y, s.placement.width, s.placement.height));
+    if (!s.portrait)
+        return;
+    // The finished picture has the recorded background's size, the photo
+    // lies where the layout put it.
+    const PhotoImage* photo = s.portrait->Photo();
+    const QSize photoSize = photo && !photo->IsNull() ? QSize(int(photo->Width()), int(photo->Height())) : QSize();
+    const PhotoPlacement& placement = s.portrait->Placement();
+    s.printing->SetPortrait(s.portrait->RecordedSize(), photoSize,
+        QRect(placement.x, placement.y, placement.width, placement.height));
     s.printing->ShowSize(kPrintFormats[size_t(SizeChoice())]);
 }
 
 int COutputDlg::exec()
 {
     InitDialog();
+    // The layout may have moved the photo since the window was last open.
+    ShowPrintSize();
     return CCommandDialog::exec();
 }
 
@@ -210,7 +188,7 @@ void COutputDlg::InitDialog()
     CoverScreenWithoutWindowManager(this);
 
     m_state->canvas->setGeometry(kCanvasGeometry);
-    m_state->canvas->SetImage(m_state->composite);
+    m_state->canvas->SetImage(m_state->portrait ? m_state->portrait->Composite() : nullptr);
     m_state->canvas->update();
 
     m_state->sizeGroup->setGeometry(730, 60, 60, 400);
@@ -221,23 +199,25 @@ void COutputDlg::InitDialog()
     }
     m_state->status->setGeometry(80, 545, 640, 20);
     m_state->printing->Place();
-    ShowPrintSize();
 }
 
 RenderResult COutputDlg::Render()
 {
     RenderResult rendered;
-    {
+    if (m_state->portrait) {
         BusyCursor busy;
-        rendered = RenderOutput(m_state->folder, m_state->photo, m_state->placement, m_state->backgroundWidth,
-            m_state->backgroundHeight, CaptionTextOrDefault(ReadCaptionSetting(SettingsPath())));
+        rendered = m_state->portrait->RenderFinished(CaptionTextOrDefault(ReadCaptionSetting(SettingsPath())));
     }
     if (!rendered.error.isEmpty() || !rendered.picture) {
-        QMessageBox::warning(
-            this, kWindowTitle, rendered.error.isEmpty() ? kOutputReadError : rendered.error, QMessageBox::Ok);
+        ShowRenderError(rendered.error);
         rendered.picture.reset();
     }
     return rendered;
+}
+
+void COutputDlg::ShowRenderError(const QString& error)
+{
+    QMessageBox::warning(this, kWindowTitle, error.isEmpty() ? kOutputReadError : error, QMessageBox::Ok);
 }
 
 void COutputDlg::OnSave()
@@ -269,17 +249,20 @@ void COutputDlg::OnSave()
         return;
     }
 
-    RenderResult rendered = Render();
-    if (!rendered.picture)
-        return;
-    Status status = Ok;
-    {
+    SaveOutcome saved;
+    if (m_state->portrait) {
         BusyCursor busy;
-        // Read at every save: the operator may change it while the window is open.
+        // Read at every save: the operator may change them while the window is open.
         const int quality = ReadQuality(SettingsPath());
-        status = SaveImage(rendered.picture, path, quality);
+        saved = m_state->portrait->Save(path, CaptionTextOrDefault(ReadCaptionSetting(SettingsPath())), quality);
+    } else {
+        saved.renderError = kOutputReadError;
     }
-    if (status != Ok) {
+    if (!saved.renderError.isEmpty()) {
+        ShowRenderError(saved.renderError);
+        return;
+    }
+    if (const Status status = saved.status; status != Ok) {
         m_state->status->clear();
         QMessageBox::warning(
             this, kWindowTitle, failure.arg(shownPath, SaveFailureReason(status, path)), QMessageBox::Ok);

@@ -7,6 +7,7 @@
 #include "ui/OutputPrinting.h"
 #include "ui/UiTestUtils.h"
 #include "skin/CommandEvent.h"
+#include "templates/Portrait.h"
 
 #include <QDir>
 #include <QLabel>
@@ -51,13 +52,11 @@ protected:
         hole.fillRect(110, 200, 800, 1000, Qt::transparent);
         hole.end();
         ASSERT_TRUE(test::WriteTemplate(m_folder.path(), background, foreground, QRect(110, 200, 800, 1000)));
-        m_photo = PhotoImage::Adopt(test::MakeTestPhoto(800, 1000, 3));
-        m_composite = PhotoImage::Adopt(background.convertToFormat(QImage::Format_RGB32));
-        m_dialog.SetComposite(m_composite.get());
-        m_dialog.SetFolder(m_folder);
-        m_dialog.SetPhoto(m_photo.get());
-        m_dialog.SetPlacement(PhotoPlacement { 110, 200, 800, 1000 });
-        m_dialog.SetBackgroundSize(1020, 1520);
+        ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
+        m_portrait.SetPhoto(PhotoImage::Adopt(test::MakeTestPhoto(800, 1000, 3)));
+        m_portrait.SetPlacement(PhotoPlacement { 110, 200, 800, 1000 });
+        m_portrait.Compose();
+        m_dialog.SetPortrait(&m_portrait);
         m_dialog.Printing().SetCalibrationPath(m_sandbox.File("print-calibration.txt"));
     }
     void TearDown() override
@@ -97,8 +96,7 @@ protected:
     QByteArray m_server;
     QSizeF m_dialogPaperMm; // the paper the print dialog opened on
     TemplateFolder m_folder;
-    std::unique_ptr<PhotoImage> m_photo;
-    std::unique_ptr<PhotoImage> m_composite;
+    Portrait m_portrait;
     COutputDlg m_dialog;
 };
 

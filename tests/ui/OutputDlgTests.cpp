@@ -8,6 +8,7 @@
 #include "skin/CommandEvent.h"
 #include "templates/Caption.h"
 #include "templates/OutputRender.h"
+#include "templates/Portrait.h"
 #include "ui/CommandIds.h"
 #include "ui/OutputDlg.h"
 #include "ui/OutputPrinting.h"
@@ -59,12 +60,13 @@ protected:
         ASSERT_TRUE(test::WriteTemplate(m_folder.path(), background, foreground, QRect(50, 60, 200, 250)));
 
         m_photo = PhotoImage::Adopt(test::MakeTestPhoto(160, 200, 3));
-        m_composite = PhotoImage::Adopt(background.convertToFormat(QImage::Format_RGB32));
-        m_dialog.SetComposite(m_composite.get());
-        m_dialog.SetFolder(m_folder);
-        m_dialog.SetPhoto(m_photo.get());
-        m_dialog.SetPlacement(m_placement);
-        m_dialog.SetBackgroundSize(kBackgroundWidth, kBackgroundHeight);
+        // The window's portrait holds a photo of its own, equal to the test's.
+        ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
+        ASSERT_EQ(m_portrait.RecordedSize(), QSize(kBackgroundWidth, kBackgroundHeight));
+        m_portrait.SetPhoto(PhotoImage::Adopt(m_photo->image().copy()));
+        m_portrait.SetPlacement(m_placement);
+        m_portrait.Compose();
+        m_dialog.SetPortrait(&m_portrait);
     }
     void TearDown() override { SetProgramFolderForTesting(QString()); }
 
@@ -127,7 +129,7 @@ protected:
     test::Sandbox m_sandbox;
     TemplateFolder m_folder;
     std::unique_ptr<PhotoImage> m_photo;
-    std::unique_ptr<PhotoImage> m_composite;
+    Portrait m_portrait;
     PhotoPlacement m_placement { 60, 70, 180, 225 };
     QString m_longPath;
     COutputDlg m_dialog;
@@ -345,9 +347,10 @@ TEST_F(OutputWindow, LandscapePictureTurnsOntoTheUprightPageWholeOrFilled)
     QImage foreground(400, 300, QImage::Format_ARGB32);
     foreground.fill(QColor(200, 180, 120));
     ASSERT_TRUE(foreground.save(m_folder.File(kForegroundFile), "PNG"));
-    auto composite = PhotoImage::Adopt(background.convertToFormat(QImage::Format_RGB32));
-    m_dialog.SetComposite(composite.get());
-    m_dialog.SetBackgroundSize(400, 300);
+    // The layout window would have read it afresh.
+    ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
+    ASSERT_EQ(m_portrait.RecordedSize(), QSize(400, 300));
+    m_portrait.Compose();
 
     const QString whole = m_sandbox.File("whole.pdf");
     const QString filled = m_sandbox.File("filled.pdf");
@@ -400,10 +403,13 @@ TEST_F(OutputWindow, ShowsTheResolutionOfTheSizeAndWarnsForASmallPhoto)
     // A large picture with a large photo: no warning. 1020 x 1520 pixels
     // have 4R's proportions, so whole and filled are the same and no choice
     // is offered; on A4 they differ (297 mm high, or 210 mm wide filled).
-    auto photo = PhotoImage::Adopt(test::MakeTestPhoto(800, 1000, 3));
-    m_dialog.SetPhoto(photo.get());
-    m_dialog.SetBackgroundSize(1020, 1520);
-    m_dialog.SetPlacement(PhotoPlacement { 110, 200, 800, 1000 });
+    QImage clear(1020, 1520, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    ASSERT_TRUE(
+        test::WriteTemplate(m_folder.path(), test::MakeTestPhoto(1020, 1520, 7), clear, QRect(110, 200, 800, 1000)));
+    ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
+    m_portrait.SetPhoto(PhotoImage::Adopt(test::MakeTestPhoto(800, 1000, 3)));
+    m_portrait.SetPlacement(PhotoPlacement { 110, 200, 800, 1000 });
     Run([&] {
         SizeButton(1044)->click();
         read();
