@@ -24,11 +24,12 @@ protected:
         if (test::PrintQueueServer().isEmpty())
             GTEST_SKIP() << "no print queue of the tests' own (run through ctest)";
         m_root = m_sandbox.File("templates");
-        // 1400 x 2100 has 4R's proportions within a third of a millimetre;
-        // the square one differs from every size.
-        test::Make4R(m_root);
-        test::MakeTemplate(m_root, "square", QSize(1500, 1500), QRect(250, 250, 1000, 1000));
-        m_photo = test::SavePhoto(m_sandbox, "photo.jpg", test::MakeSmoothPhoto(600, 800), "JPG");
+        // 700 x 1050 has 4R's proportions within a third of a millimetre;
+        // the square one differs from every size. Half the pixels of a
+        // studio's templates: every print goes through PostScript and back.
+        test::MakeTemplate(m_root, "4R", QSize(700, 1050), QRect(50, 75, 300, 400));
+        test::MakeTemplate(m_root, "square", QSize(750, 750), QRect(125, 125, 500, 500));
+        m_photo = test::SavePhoto(m_sandbox, "photo.jpg", test::MakeSmoothPhoto(300, 400), "JPG");
     }
 
     test::CliRun Cli(const QStringList& arguments)
@@ -109,8 +110,8 @@ TEST_F(CliPrinting, FourRFillsItsPaperAndTheFitChoiceDecidesTheBorders)
     const QImage squareFilled = PrintedPage(Print("square", { "--printer", "LumavoPhoto", "--fit", "fill" }));
     test::ExpectInkedArea(squareFilled, QRectF(0, 0, 102, 152));
     // The middle of the picture stays in the middle: the frame's red rim
-    // (250 pixels of 1500) is kept at the top and cut off at the sides,
-    // where only 3 pixels of it are left.
+    // (125 pixels of 750) is kept at the top and cut off at the sides,
+    // where only 2 pixels of it are left.
     auto frameRed = [](const QColor& c) {
         return std::abs(c.red() - test::kFrameColor.red()) + std::abs(c.green() - test::kFrameColor.green())
             + std::abs(c.blue() - test::kFrameColor.blue())
@@ -180,9 +181,9 @@ TEST_F(CliPrinting, PrintersThatCannotPrintFailWithOneChineseLine)
 
 TEST_F(CliPrinting, ASmallPhotoIsPrintedWithAWarning)
 {
-    // 120 x 160 pixels zoomed over the opening: far below 150 dpi on 4R.
-    m_photo = test::SavePhoto(m_sandbox, "small.jpg", test::MakeSmoothPhoto(120, 160), "JPG");
-    const test::CliRun small = Print("4R", { "--printer", "LumavoPhoto", "--zoom", "200" });
+    // 60 x 80 pixels zoomed over the opening: far below 150 dpi on 4R.
+    m_photo = test::SavePhoto(m_sandbox, "small.jpg", test::MakeSmoothPhoto(60, 80), "JPG");
+    const test::CliRun small = Print("4R", { "--printer", "LumavoPhoto", "--zoom", "100" });
     EXPECT_EQ(small.exitCode, 0) << small.err.toStdString();
     EXPECT_TRUE(small.err.startsWith(QStringLiteral("警告：相片分辨率偏低，打印可能不够清晰（4R 上约 ")))
         << small.err.toStdString();
