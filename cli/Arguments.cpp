@@ -85,7 +85,14 @@ std::optional<PhotoEdit> EditNamed(const QString& name)
     return std::nullopt;
 }
 
-QString PrintSizeNames();
+// The print sizes, for messages: "3R、4R、...、A4".
+QString PrintSizeNames()
+{
+    QStringList names;
+    for (const PrintFormat& format : kPrintFormats)
+        names << FormatName(format);
+    return names.join(QStringLiteral("、"));
+}
 
 // Applies one option's value; an error line when the value is not acceptable.
 QString TakeOption(Arguments& args, const QString& name, const QString& value)
@@ -149,15 +156,6 @@ QString TakeOption(Arguments& args, const QString& name, const QString& value)
         args.steps.append({ PlacementStep::Kind::Zoom, 0, 0, *step });
     }
     return {};
-}
-
-// The print sizes, for messages: "3R、4R、...、A4".
-QString PrintSizeNames()
-{
-    QStringList names;
-    for (const PrintFormat& format : kPrintFormats)
-        names << FormatName(format);
-    return names.join(QStringLiteral("、"));
 }
 
 bool IsRepeatable(const QString& name)
