@@ -6,14 +6,13 @@
 #include "imaging/ScaledLoad.h"
 #include "imaging/ToneFilters.h"
 #include "platform/DiskPath.h"
+#include "platform/ParallelFor.h"
 #include "templates/Caption.h"
 #include "templates/OutputRender.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
-#include <future>
-#include <system_error>
 #include <utility>
 
 namespace lumavo::cli {
@@ -219,30 +218,25 @@ Portrait PreparePortrait(const PortraitRequest& request)
     const LayerRect opening = portrait.templ.opening;
     auto preparePhoto
         = [opening, &request] { return PreparePhoto(opening, request.photoPath, request.edits, request.steps); };
-    std::future<PreparedPhoto> photo;
-    try {
-        photo = std::async(std::launch::async, preparePhoto);
-    } catch (const std::system_error&) {
-        // No second thread to be had: the same work, one after the other.
-    }
-    if (request.captionText) {
-        // The finished picture is drawn from the template's files as they
-        // are now; their layers are read and combined here meanwhile.
-        portrait.output = OutputTemplate::Load(*portrait.templ.folder);
-        if (!portrait.output->error().isEmpty()) {
-            // The check names the file that failed.
-            CheckTemplatePictures(portrait.templ, TemplateUse::Output);
-            if (portrait.templ.error.isEmpty())
-                portrait.templ.error = messages::RenderFailed(portrait.templ.name, portrait.output->error());
+    RunBeside([&] { portrait.photo = preparePhoto(); }, [&] {
+        if (request.captionText) {
+            // The finished picture is drawn from the template's files as they
+            // are now; their layers are read and combined here meanwhile.
+            portrait.output = OutputTemplate::Load(*portrait.templ.folder);
+            if (!portrait.output->error().isEmpty()) {
+                // The check names the file that failed.
+                CheckTemplatePictures(portrait.templ, TemplateUse::Output);
+                if (portrait.templ.error.isEmpty())
+                    portrait.templ.error = messages::RenderFailed(portrait.templ.name, portrait.output->error());
+            } else {
+                portrait.templ.backgroundWidth = portrait.output->size().width();
+                portrait.templ.backgroundHeight = portrait.output->size().height();
+                LayOutCaption(portrait.templ.backgroundWidth, portrait.templ.backgroundHeight, *request.captionText);
+            }
         } else {
-            portrait.templ.backgroundWidth = portrait.output->size().width();
-            portrait.templ.backgroundHeight = portrait.output->size().height();
-            LayOutCaption(portrait.templ.backgroundWidth, portrait.templ.backgroundHeight, *request.captionText);
+            CheckTemplatePictures(portrait.templ, TemplateUse::Layout);
         }
-    } else {
-        CheckTemplatePictures(portrait.templ, TemplateUse::Layout);
-    }
-    portrait.photo = photo.valid() ? photo.get() : preparePhoto();
+    });
 
     portrait.error = !portrait.templ.error.isEmpty() ? portrait.templ.error : portrait.photo.error;
     return portrait;

@@ -1,6 +1,6 @@
 #include "imaging/BackdropKey.h"
 
-#include "imaging/ParallelFor.h"
+#include "platform/ParallelFor.h"
 #include "imaging/PixelMath.h"
 
 #include <algorithm>

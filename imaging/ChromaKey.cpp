@@ -1,7 +1,7 @@
 #include "imaging/ChromaKey.h"
 
 #include "imaging/CpuDispatch.h"
-#include "imaging/ParallelFor.h"
+#include "platform/ParallelFor.h"
 #include "imaging/PixelMath.h"
 
 #include <algorithm>

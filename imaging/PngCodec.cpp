@@ -1,6 +1,6 @@
 #include "imaging/PngCodec.h"
 
-#include "imaging/ParallelFor.h"
+#include "platform/ParallelFor.h"
 #include "imaging/PictureChecks.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "imaging/SkinSmoothing.h"
 
 #include "imaging/CpuDispatch.h"
-#include "imaging/ParallelFor.h"
+#include "platform/ParallelFor.h"
 #include "imaging/PictureChecks.h"
 #include "imaging/PixelAccess.h"
 #include "imaging/PixelMath.h"

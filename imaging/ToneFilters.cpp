@@ -1,7 +1,7 @@
 #include "imaging/ToneFilters.h"
 
 #include "imaging/CpuDispatch.h"
-#include "imaging/ParallelFor.h"
+#include "platform/ParallelFor.h"
 #include "imaging/PixelAccess.h"
 
 #include <algorithm>

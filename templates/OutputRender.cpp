@@ -1,6 +1,7 @@
 #include "templates/OutputRender.h"
 
 #include "imaging/PixelAccess.h"
+#include "platform/ParallelFor.h"
 #include "templates/Caption.h"
 #include "templates/LayerBlend.h"
 #include "templates/PhotoArea.h"
@@ -9,7 +10,6 @@
 #include <QPainter>
 
 #include <new>
-#include <thread>
 
 namespace lumavo {
 
@@ -42,17 +42,8 @@ LoadedLayers LoadLayers(const TemplateFolder& folder)
 {
     LoadedLayers layers;
     const QString foregroundPath = folder.File(QString::fromLatin1(kForegroundFile));
-    std::thread foregroundReader;
-    try {
-        foregroundReader = std::thread([&] { layers.foreground = LoadLayer(foregroundPath); });
-    } catch (const std::system_error&) {
-        // No second thread to be had: read it afterwards.
-    }
-    layers.background = LoadLayer(folder.File(QString::fromLatin1(kBackgroundFile)));
-    if (foregroundReader.joinable())
-        foregroundReader.join();
-    else
-        layers.foreground = LoadLayer(foregroundPath);
+    RunBeside([&] { layers.foreground = LoadLayer(foregroundPath); },
+        [&] { layers.background = LoadLayer(folder.File(QString::fromLatin1(kBackgroundFile))); });
     return layers;
 }
 

@@ -15,6 +15,8 @@ class QLabel;
 
 namespace lumavo {
 
+struct Handoff;
+
 // The retouching window: turns and flips, two tone styles, keying, skin
 // smoothing, a white spot, and hand-offs to outside programs through the
 // exchange file. It works on the caller's picture itself: turns, flips and
@@ -80,9 +82,8 @@ private:
     void ReplaceCurrent(std::unique_ptr<PhotoImage> picture);
     void Redisplay();
     void ShowPickHint();
-    // Writes the current picture as the exchange file; its path, or empty
-    // (after the message) when it cannot be written.
-    QString HandOverCurrentPicture();
+    // Tells the operator what went wrong in a hand-off to an outside program.
+    void TellHandoff(const Handoff& handoff);
     void ShowMessage(const QString& text);
     void ReportStartFailure(const QString& program);
 
