@@ -5,6 +5,7 @@
 #include "platform/ProgramFolder.h"
 #include "skin/CommandEvent.h"
 #include "templates/Caption.h"
+#include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
 #include "ui/PhotoLayoutDlg.h"
@@ -58,7 +59,7 @@ TEST(RoadTest, AlbumPickToSavedPortraitMatchesTheBatchCommand)
                         save->selectFile(saved);
                         static_cast<QDialog*>(save)->accept();
                     });
-                    SendCommand(output, 6007);
+                    SendCommand(output, kCmdSave);
                     QTest::keyClick(output, Qt::Key_Escape);
                 });
                 QTest::keyClick(layout, Qt::Key_Return);
@@ -68,7 +69,7 @@ TEST(RoadTest, AlbumPickToSavedPortraitMatchesTheBatchCommand)
             static_cast<QDialog*>(files)->accept();
         });
         QTest::keyClick(browser.NameBox(), Qt::Key_Return);
-        SendCommand(&browser, 6002);
+        SendCommand(&browser, kCmdExit);
     });
     browser.exec();
     SetProgramFolderForTesting(QString());
