@@ -218,7 +218,7 @@ Portrait PreparePortrait(const PortraitRequest& request)
     const LayerRect opening = portrait.templ.opening;
     auto preparePhoto
         = [opening, &request] { return PreparePhoto(opening, request.photoPath, request.edits, request.steps); };
-    RunBeside([&] { portrait.photo = preparePhoto(); }, [&] {
+    const auto prepareTemplate = [&] {
         if (request.captionText) {
             // The finished picture is drawn from the template's files as they
             // are now; their layers are read and combined here meanwhile.
@@ -236,7 +236,8 @@ Portrait PreparePortrait(const PortraitRequest& request)
         } else {
             CheckTemplatePictures(portrait.templ, TemplateUse::Layout);
         }
-    });
+    };
+    RunBeside([&] { portrait.photo = preparePhoto(); }, prepareTemplate);
 
     portrait.error = !portrait.templ.error.isEmpty() ? portrait.templ.error : portrait.photo.error;
     return portrait;
