@@ -65,8 +65,8 @@ printf '%s' "$good" > src/Good.h
 commit "c file"
 expect fail "a C file of the newest commit" "src/Parts.c"
 
-# Includes keep their order (stdio.h before jpeglib.h).
-printf '#include <stdio.h>\n#include <jpeglib.h>\n\nint main()\n{\n    return 0;\n}\n' > src/Parts.c
+# Blocks of includes keep their order (stdio.h before jpeglib.h).
+printf '#include <stdio.h>\n\n#include <jpeglib.h>\n\nint main()\n{\n    return 0;\n}\n' > src/Parts.c
 commit "order"
 expect pass "includes in an order that matters"
 
