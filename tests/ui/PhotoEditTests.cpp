@@ -121,9 +121,9 @@ TEST(PhotoEditTest, WithoutPictureCommandsDoNothing)
     window.SetPhoto(nullptr);
     test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         test::StrayModalGuard guard(&edit);
-        for (int id : { kCmdRotateLeft, kCmdRotateRight, kCmdFlipHorizontal, kCmdFlipVertical, kCmdSepia, kCmdBlackWhite,
-                 kCmdToneToolPick, kCmdWhiteSpotPick, kCmdSemiAutoKeying, kCmdPhotoshop, kCmdInitialPhoto,
-                 kCmdSkinSmoothing })
+        for (int id : { kCmdRotateLeft, kCmdRotateRight, kCmdFlipHorizontal, kCmdFlipVertical, kCmdSepia,
+                 kCmdBlackWhite, kCmdToneToolPick, kCmdWhiteSpotPick, kCmdSemiAutoKeying, kCmdPhotoshop,
+                 kCmdInitialPhoto, kCmdSkinSmoothing })
             edit.OnCommand(id);
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickNone);
         EXPECT_EQ(edit.CurrentPicture(), nullptr);
