@@ -108,7 +108,7 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const Portrait portrait = PreparePortrait(
+    const PreparedPortrait portrait = PreparePortrait(
         { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {} });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
@@ -116,7 +116,7 @@ int RunPlace(const Arguments& arguments)
     }
     if (!portrait.templ.warning.isEmpty())
         PrintWarning(portrait.templ.warning);
-    PrintOut(PlacementLine(portrait.photo.placement));
+    PrintOut(PlacementLine(portrait.portrait->Placement()));
     return kExitOk;
 }
 
@@ -127,7 +127,7 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    Portrait portrait = PreparePortrait(
+    PreparedPortrait portrait = PreparePortrait(
         { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
@@ -184,7 +184,7 @@ int RunBatch(const Arguments& arguments)
             error = messages::OutputIsBatchPhoto(outPath, photoAtPath.value(existing));
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
-            Portrait portrait
+            PreparedPortrait portrait
                 = PreparePortrait({ arguments.root, arguments.templateName, photoPath, {}, {}, caption });
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
         }

@@ -1,8 +1,11 @@
 #include "templates/TemplateFolder.h"
 
 #include "imaging/PixelAccess.h"
+#include "platform/ParallelFor.h"
 
 #include <QDir>
+
+#include <new>
 
 namespace lumavo {
 
@@ -56,19 +59,36 @@ LayerRect ReadLayerRect(const TemplateFolder& folder)
     return ReadLayerFile(folder).rect;
 }
 
+namespace {
+
+// A template picture; memory running out on the way is a failed picture,
+// not an exception on a thread of its own.
+std::unique_ptr<PhotoImage> LoadTemplatePicture(const QString& path)
+{
+    try {
+        return PhotoImage::FromFile(path, kMaxTemplatePictureBytes);
+    } catch (const std::bad_alloc&) {
+        return PhotoImage::Adopt(QImage(), OutOfMemory);
+    }
+}
+
+} // namespace
+
 TemplatePictures LoadTemplatePictures(const TemplateFolder& folder)
 {
     TemplatePictures pictures;
-    pictures.background
-        = PhotoImage::FromFile(folder.File(QString::fromLatin1(kBackgroundFile)), kMaxTemplatePictureBytes);
+    // The foreground decodes on a second thread while the background does.
+    const QString foregroundPath = folder.File(QString::fromLatin1(kForegroundFile));
+    std::unique_ptr<PhotoImage> foreground;
+    RunBeside([&] { foreground = LoadTemplatePicture(foregroundPath); },
+        [&] { pictures.background = LoadTemplatePicture(folder.File(QString::fromLatin1(kBackgroundFile))); });
     pictures.status = pictures.background->TakeStatus();
     if (pictures.status != Ok) {
-        // Without a background there is no template; the foreground is not tried.
+        // Without a background there is no template; no foreground is handed out.
         pictures.error = kTemplateLibraryError;
         return pictures;
     }
-    pictures.foreground
-        = PhotoImage::FromFile(folder.File(QString::fromLatin1(kForegroundFile)), kMaxTemplatePictureBytes);
+    pictures.foreground = std::move(foreground);
     pictures.status = pictures.foreground->TakeStatus();
     if (pictures.status != Ok)
         pictures.error = kTemplateLibraryError;

@@ -26,16 +26,11 @@ const QString kWindowTitle = QStringLiteral("相片排版");
 } // namespace
 
 struct CPhotoLayoutDlg::State {
-    PhotoPlacement placement;
-    std::unique_ptr<PhotoImage> foreground;
-    std::unique_ptr<PhotoImage> photo;
-    std::unique_ptr<PhotoImage> background;
-    std::unique_ptr<PhotoImage> composite;
-    TemplateFolder folder;
+    // The portrait being made; the edit and output windows borrow it. Kept
+    // for the window's life: its compositor reuses the template layers, the
+    // scaled photo and the composite buffers from one key press to the next.
+    Portrait portrait;
     CPhotoCanvas* canvas = nullptr;
-    // Kept for the window's life: it reuses the template layers, the scaled
-    // photo and the composite buffers from one key press to the next.
-    Compositor compositor;
     bool filtering = false;
 };
 
@@ -65,7 +60,7 @@ CPhotoLayoutDlg::~CPhotoLayoutDlg()
 
 void CPhotoLayoutDlg::SetFolder(const TemplateFolder& folder)
 {
-    m_state->folder = folder;
+    m_folder = folder;
     // The title bar names the template being worked on.
     const QString name = QDir(folder.path()).dirName();
     setWindowTitle(name.isEmpty() ? kWindowTitle : kWindowTitle + QStringLiteral(" - ") + name);
@@ -86,17 +81,22 @@ int CPhotoLayoutDlg::exec()
 
 const PhotoPlacement& CPhotoLayoutDlg::Placement() const
 {
-    return m_state->placement;
+    return m_state->portrait.Placement();
 }
 
 const PhotoImage* CPhotoLayoutDlg::Photo() const
 {
-    return m_state->photo.get();
+    return m_state->portrait.Photo();
 }
 
 const PhotoImage* CPhotoLayoutDlg::Composite() const
 {
-    return m_state->composite.get();
+    return m_state->portrait.Composite();
+}
+
+Portrait& CPhotoLayoutDlg::Model() const
+{
+    return m_state->portrait;
 }
 
 CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
@@ -106,32 +106,32 @@ CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
 
 bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
 {
-    PhotoPlacement& placement = m_state->placement;
+    Portrait& portrait = m_state->portrait;
     switch (key) {
     case Qt::Key_Left:
-        placement = MovePlacement(placement, -kMoveStep, 0);
+        portrait.Move(-kMoveStep, 0);
         break;
     case Qt::Key_Up:
-        placement = MovePlacement(placement, 0, -kMoveStep);
+        portrait.Move(0, -kMoveStep);
         break;
     case Qt::Key_Right:
-        placement = MovePlacement(placement, kMoveStep, 0);
+        portrait.Move(kMoveStep, 0);
         break;
     case Qt::Key_Down:
-        placement = MovePlacement(placement, 0, kMoveStep);
+        portrait.Move(0, kMoveStep);
         break;
     case Qt::Key_Plus:
     case Qt::Key_Minus:
         // Only the numeric keypad's + and - zoom; the main keyboard's do not.
         if (!(modifiers & Qt::KeypadModifier))
             return false;
-        placement = ZoomPlacement(placement, key == Qt::Key_Plus ? kZoomStep : -kZoomStep);
+        portrait.Zoom(key == Qt::Key_Plus ? kZoomStep : -kZoomStep);
         break;
     default:
         return false;
     }
     // Without a photo the picture does not depend on the placement.
-    if (!m_state->photo)
+    if (!portrait.Photo())
         return true;
     Recompose();
     // Only the picture changes; the canvas has no background of its own, so
@@ -145,10 +145,8 @@ bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
     if (path.isEmpty())
         return false;
     const BusyCursor busy;
-    std::unique_ptr<PhotoImage> photo = PhotoImage::FromFile(path);
-    if (photo->TakeStatus() != Ok || photo->IsNull())
+    if (!m_state->portrait.LoadPhoto(path))
         return false;
-    m_state->photo = std::move(photo);
     FitPhoto();
     Recompose();
     m_state->canvas->update();
@@ -188,20 +186,18 @@ void CPhotoLayoutDlg::InitDialog()
     State& state = *m_state;
     state.canvas->setGeometry(kCanvasGeometry);
 
-    TemplatePictures pictures = LoadTemplatePictures(state.folder);
-    state.background = std::move(pictures.background);
-    state.foreground = std::move(pictures.foreground);
-    if (!pictures.error.isEmpty()) {
-        QMessageBox box(QMessageBox::Warning, windowTitle(), pictures.error, QMessageBox::Ok, this);
+    const TemplateReading& reading = state.portrait.LoadTemplate(m_folder);
+    if (!reading.error.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), reading.error, QMessageBox::Ok, this);
         box.exec();
     }
 
-    state.photo.reset();
-    state.placement = PhotoPlacement();
+    state.portrait.SetPhoto(nullptr);
+    state.portrait.SetPlacement(PhotoPlacement());
     AskForPhoto();
     // Background and foreground alone when no photo came (a loaded photo
     // has been composed already).
-    if (!state.photo)
+    if (!state.portrait.Photo())
         Recompose();
 }
 
@@ -220,49 +216,38 @@ void CPhotoLayoutDlg::AskForPhoto()
 
 void CPhotoLayoutDlg::Recompose()
 {
-    State& state = *m_state;
-    // The new composite is made before the previous one is released.
-    state.composite = state.compositor.ComposeTemplate(
-        state.canvas, state.foreground.get(), state.photo.get(), state.background.get(), state.placement);
+    m_state->portrait.Compose(m_state->canvas);
 }
 
 void CPhotoLayoutDlg::OnNextStep()
 {
-    State& state = *m_state;
-    if (!state.photo)
+    if (!m_state->portrait.Photo())
         return;
     COutputDlg output;
-    output.SetFolder(state.folder);
-    output.SetComposite(state.composite.get());
-    output.SetPhoto(state.photo.get());
-    output.SetPlacement(state.placement);
-    const bool hasBackground = state.background && !state.background->IsNull();
-    output.SetBackgroundSize(hasBackground ? int32_t(state.background->Width()) : 0,
-        hasBackground ? int32_t(state.background->Height()) : 0);
+    output.SetPortrait(&m_state->portrait);
     output.exec();
 }
 
 void CPhotoLayoutDlg::FitPhoto()
 {
-    State& state = *m_state;
     // The opening is read afresh: the template's files are the authority.
-    state.placement
-        = PlacePhoto(ReadLayerRect(state.folder), int32_t(state.photo->Width()), int32_t(state.photo->Height()));
+    m_state->portrait.Place();
 }
 
 void CPhotoLayoutDlg::OnEditPhoto()
 {
     State& state = *m_state;
-    if (!state.photo)
+    if (!state.portrait.Photo())
         return;
     CPhotoEditDlg edit;
-    edit.SetPhoto(std::move(state.photo));
+    edit.SetPortrait(&state.portrait);
     const int result = edit.exec();
-    // The edited picture comes back whichever button closed the window; it
-    // may be another object than the one given.
-    state.photo = edit.TakePhoto();
+    // The edited picture is the photo whichever button closed the window;
+    // it may be another object than the one the edit started from, which
+    // is then released.
+    state.portrait.EndEdit();
     // A fresh fit, which follows a quarter turn that changed the proportions.
-    if (result == kCmdOk && state.photo)
+    if (result == kCmdOk && state.portrait.Photo())
         FitPhoto();
     Recompose();
     state.canvas->update();
