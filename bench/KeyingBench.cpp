@@ -7,7 +7,6 @@
 #include "imaging/PhotoImage.h"
 #include "ui/PhotoEditDlg.h"
 
-
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

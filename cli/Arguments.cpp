@@ -1,10 +1,15 @@
 #include "cli/Arguments.h"
 
+#include "printing/PrintFormats.h"
+
 #include <QSet>
 
 namespace lumavo::cli {
 
 namespace {
+
+// More copies than a studio prints of one portrait is a typing slip.
+constexpr int32_t kMaxCopies = 99;
 
 struct OptionSet {
     QSet<QString> allowed;
@@ -25,6 +30,11 @@ OptionSet OptionsOf(CommandKind command)
     case CommandKind::Batch:
         return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption", "--edit" },
             { "--root", "--template", "--out-dir" } };
+    case CommandKind::Print:
+        return { placing + QSet<QString> { "--caption", "--size", "--printer", "--copies", "--fit" },
+            { "--root", "--template", "--photo", "--size" } };
+    case CommandKind::PrintTest:
+        return { { "--size", "--printer" }, { "--size" } };
     case CommandKind::Help:
         break;
     }
@@ -41,6 +51,10 @@ std::optional<CommandKind> CommandNamed(const QString& name)
         return CommandKind::Render;
     if (name == "batch")
         return CommandKind::Batch;
+    if (name == "print")
+        return CommandKind::Print;
+    if (name == "print-test")
+        return CommandKind::PrintTest;
     if (name == "help" || name == "--help" || name == "-h")
         return CommandKind::Help;
     return std::nullopt;
@@ -87,10 +101,20 @@ QString TakeEdit(Arguments& args, const QString& value)
     }
     const auto edit = EditNamed(value);
     if (!edit)
-        return QStringLiteral("未知的编辑操作“%1”（可用：left、right、hflip、vflip、sepia、bw、smooth、key:X,Y[:容差]）")
+        return QStringLiteral(
+            "未知的编辑操作“%1”（可用：left、right、hflip、vflip、sepia、bw、smooth、key:X,Y[:容差]）")
             .arg(value);
     args.edits.append(*edit);
     return {};
+}
+
+// The print sizes, for messages: "3R、4R、...、A4".
+QString PrintSizeNames()
+{
+    QStringList names;
+    for (const PrintFormat& format : kPrintFormats)
+        names << FormatName(format);
+    return names.join(QStringLiteral("、"));
 }
 
 // Applies one option's value; an error line when the value is not acceptable.
@@ -117,6 +141,25 @@ QString TakeOption(Arguments& args, const QString& name, const QString& value)
         if (!quality || *quality < 0 || *quality > 100)
             return QStringLiteral("JPEG 质量必须是 0 到 100 的整数，而不是“%1”").arg(value);
         args.quality = quality;
+    } else if (name == "--size") {
+        const PrintFormat* format = FindPrintFormat(value.trimmed());
+        if (!format)
+            return QStringLiteral("未知的打印尺寸“%1”（可用：%2）").arg(value, PrintSizeNames());
+        args.printSize = FormatName(*format);
+    } else if (name == "--printer") {
+        if (value.trimmed().isEmpty())
+            return QStringLiteral("--printer 需要打印机名称");
+        args.printer = value;
+    } else if (name == "--copies") {
+        const auto copies = ParseInt(value);
+        if (!copies || *copies < 1 || *copies > kMaxCopies)
+            return QStringLiteral("打印份数必须是 1 到 %1 的整数，而不是“%2”").arg(kMaxCopies).arg(value);
+        args.copies = *copies;
+    } else if (name == "--fit") {
+        const QString key = value.trimmed().toLower();
+        if (key != "whole" && key != "fill")
+            return QStringLiteral("--fit 只能是 whole（整张放入）或 fill（裁满），而不是“%1”").arg(value);
+        args.fill = key == "fill";
     } else if (name == "--edit") {
         return TakeEdit(args, value);
     } else if (name == "--move") {
@@ -158,7 +201,7 @@ QString ExtensionOfFormat(const QString& format)
 ParsedArguments ParseArguments(const QStringList& arguments)
 {
     if (arguments.isEmpty())
-        return Failure(QStringLiteral("缺少命令（templates、place、render 或 batch）"));
+        return Failure(QStringLiteral("缺少命令（templates、place、render、batch、print 或 print-test）"));
     const auto command = CommandNamed(arguments.first());
     if (!command)
         return Failure(QStringLiteral("未知的命令“%1”").arg(arguments.first()));
@@ -227,8 +270,6 @@ QString UsageText()
                           "                    [--quality N] [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
                           "                    [--caption 文字]\n"
                           "  lumavo-cli batch  --root 模板目录 --template 模板名 --out-dir 输出目录\n"
-                          "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字]\n"
-                          "                    [--edit 操作]... 相片...\n"
                           "  lumavo-cli --help\n"
                           "\n"
                           "templates  每个可用的模板一行：名称 背景宽 背景高 开口左 上 右 下；\n"
@@ -236,6 +277,9 @@ QString UsageText()
                           "place      输出最终放置位置：x y 宽 高\n"
                           "render     输出成品图片（350 dpi，带说明文字）；文件类型由扩展名决定（jpg、png、bmp、tif）\n"
                           "batch      每张相片按初始位置输出到输出目录（相片名 + 格式扩展名，缺省 jpg）\n"
+                          "print      与 render 相同的成品相片，按所选尺寸打印到打印机，套用该打印机和尺寸的校准；\n"
+                          "           标准输出一行说明打印队列是否接收了作业\n"
+                          "print-test 打印所选尺寸的校准测试页（边框、毫米标尺、中心十字），套用现有校准\n"
                           "\n"
                           "--edit     按给出的顺序编辑相片：left 左转90度，right 右转90度，hflip 水平翻转，\n"
                           "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格，smooth 全自动皮肤美容，\n"
@@ -246,8 +290,12 @@ QString UsageText()
                           "           两者按命令行上的顺序执行\n"
                           "--quality  JPEG 质量 0-100，缺省取程序目录下 setting.ini 的 Quality（没有时为 90）\n"
                           "--caption  说明文字，缺省取 setting.ini 的 Caption（没有时为内置文字）\n"
+                          "--size     打印尺寸：3R、4R、5R、6R、8R、A6、A5、A4\n"
+                          "--printer  打印机名称，缺省为系统的默认打印机；--copies 打印份数 1-99，缺省 1\n"
+                          "--fit      比例与尺寸不同时：whole 整张放入，两边均匀留白（缺省）；fill 裁满，两边均匀裁去\n"
                           "\n"
-                          "退出码：0 成功；1 失败（模板、相片或输出文件出错，batch 中任一相片失败）；2 参数错误\n");
+                          "退出码：0 成功；1 失败（模板、相片或输出文件出错，batch 中任一相片失败，\n"
+                          "        打印机找不到、已停止、不接受或未完成作业）；2 参数错误\n");
 }
 
 } // namespace lumavo::cli

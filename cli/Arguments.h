@@ -17,7 +17,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class CommandKind { Help, Templates, Place, Render, Batch };
+enum class CommandKind { Help, Templates, Place, Render, Batch, Print, PrintTest };
 
 // The retouching edits of the photo edit window (by their command-line
 // names) and the operator's moves and zooms, as the portrait takes them.
@@ -38,6 +38,11 @@ struct Arguments {
     QList<KeyClick> keys; // the clicks of the Key edits ("key:X,Y"), in order
     QList<PlacementStep> steps; // moves and zooms in command-line order
     QStringList photos; // batch
+    // print and print-test
+    QString printSize; // a size name known to the print engine ("4R")
+    QString printer; // empty: the system's default printer
+    int32_t copies = 1;
+    bool fill = false; // --fit fill: the size filled, the picture cropped evenly
 };
 
 struct ParsedArguments {

@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
+#include "cli/PrintCommands.h"
 #include "imaging/ScaledLoad.h"
 #include "platform/DiskPath.h"
 #include "platform/ProgramFolder.h"
@@ -19,11 +20,6 @@ namespace {
 int32_t QualityOf(const Arguments& arguments)
 {
     return arguments.quality ? *arguments.quality : ReadQuality(SettingsPath());
-}
-
-QString CaptionOf(const Arguments& arguments)
-{
-    return arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
 }
 
 QString PlacementLine(const PhotoPlacement& placement)
@@ -44,6 +40,11 @@ QString PathKey(const QString& path)
 
 } // namespace
 
+QString CaptionOf(const Arguments& arguments)
+{
+    return arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
+}
+
 int RunCommand(const Arguments& arguments)
 {
     switch (arguments.command) {
@@ -55,6 +56,10 @@ int RunCommand(const Arguments& arguments)
         return RunRender(arguments);
     case CommandKind::Batch:
         return RunBatch(arguments);
+    case CommandKind::Print:
+        return RunPrint(arguments);
+    case CommandKind::PrintTest:
+        return RunPrintTest(arguments);
     case CommandKind::Help:
         PrintOut(UsageText());
         return kExitOk;
@@ -108,8 +113,8 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const PreparedPortrait portrait = PreparePortrait(
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {}, arguments.keys });
+    const PreparedPortrait portrait = PreparePortrait({ arguments.root, arguments.templateName, arguments.photo,
+        arguments.edits, arguments.steps, {}, arguments.keys });
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;

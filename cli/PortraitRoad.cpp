@@ -162,9 +162,10 @@ PreparedPortrait PreparePortrait(const PortraitRequest& request)
     const QSize size = prepared.portrait->RecordedSize();
     prepared.templ.backgroundWidth = size.width();
     prepared.templ.backgroundHeight = size.height();
-    JudgeTemplatePictures(prepared.templ, prepared.portrait->Reading(),
-        request.captionText ? TemplateUse::Output : TemplateUse::Layout);
-    prepared.error = !prepared.templ.error.isEmpty() ? prepared.templ.error : PhotoProblem(request.photoPath, outcome, request.keys);
+    JudgeTemplatePictures(
+        prepared.templ, prepared.portrait->Reading(), request.captionText ? TemplateUse::Output : TemplateUse::Layout);
+    prepared.error = !prepared.templ.error.isEmpty() ? prepared.templ.error
+                                                     : PhotoProblem(request.photoPath, outcome, request.keys);
     return prepared;
 }
 

@@ -3,12 +3,11 @@
 #include "imaging/ImageFiles.h"
 #include "imaging/ScaledLoad.h"
 #include "imaging/SkinSmoothing.h"
+#include "platform/ParallelFor.h"
 #include "templates/Caption.h"
 #include "templates/TemplateLayers.h"
 
 #include <algorithm>
-#include <future>
-#include <system_error>
 #include <utility>
 
 namespace lumavo {
@@ -290,8 +289,7 @@ EditResult Portrait::ReplaceWith(std::unique_ptr<PhotoImage> picture, bool undoa
     // (a reduced photo keeps its full size); any other is its own size.
     const Held& current = Current();
     const QSize size = picture->image().size();
-    const QSize fullSize
-        = current.picture && current.picture->image().size() == size ? current.fullSize : size;
+    const QSize fullSize = current.picture && current.picture->image().size() == size ? current.fullSize : size;
     // Outside an edit the photo itself is replaced; inside, the picture the
     // edit started from is kept apart and the previous made one released.
     if (m_editing)
@@ -323,8 +321,8 @@ Status Portrait::Apply(PhotoEdit edit, const KeyClick* click, const FindFaces& f
             return InvalidParameter;
         int x = 0, y = 0;
         ClickPoint(*click, current.picture->image().size(), current.fullSize, &x, &y);
-        std::unique_ptr<KeyingSession> session = KeyingSession::Start(*current.picture, uint32_t(x), uint32_t(y),
-            click->tolerance.value_or(BackdropKey::kDefaultTolerance));
+        std::unique_ptr<KeyingSession> session = KeyingSession::Start(
+            *current.picture, uint32_t(x), uint32_t(y), click->tolerance.value_or(BackdropKey::kDefaultTolerance));
         if (!session)
             return InvalidParameter;
         return made(Replace(session->Render()));
@@ -337,7 +335,8 @@ Status Portrait::Apply(PhotoEdit edit, const KeyClick* click, const FindFaces& f
     default:
         return Turn(TurnOf(edit));
     }
-    std::unique_ptr<PhotoImage> toned = ApplyToneFilter(Photo(), edit == PhotoEdit::Sepia ? SepiaFilter : BlackWhiteFilter);
+    std::unique_ptr<PhotoImage> toned
+        = ApplyToneFilter(Photo(), edit == PhotoEdit::Sepia ? SepiaFilter : BlackWhiteFilter);
     if (!toned)
         return OutOfMemory;
     if (const Status status = toned->TakeStatus(); status != Ok)
@@ -386,8 +385,7 @@ std::shared_ptr<TemplateLayers> Portrait::FinishedLayers(QString* error)
         if (m_foreground->image().size() == m_background->image().size())
             m_finishedLayers = CompositionLayers();
         else
-            m_finishedLayers
-                = CombineLayers(m_background->image(), m_foreground->image(), ForegroundFit::ToBackground);
+            m_finishedLayers = CombineLayers(m_background->image(), m_foreground->image(), ForegroundFit::ToBackground);
     } else {
         // The files changed since (or were never read well): read them afresh.
         const TemplatePictures pictures = LoadTemplatePictures(m_folder);
@@ -395,8 +393,8 @@ std::shared_ptr<TemplateLayers> Portrait::FinishedLayers(QString* error)
             *error = kOutputReadError;
             return nullptr;
         }
-        m_finishedLayers = CombineLayers(
-            pictures.background->image(), pictures.foreground->image(), ForegroundFit::ToBackground);
+        m_finishedLayers
+            = CombineLayers(pictures.background->image(), pictures.foreground->image(), ForegroundFit::ToBackground);
     }
     if (!m_finishedLayers) {
         *error = kOutputMemoryError;
@@ -490,24 +488,25 @@ RoadOutcome Portrait::TakeRoad(const TemplateFolder& folder, const PortraitRoad&
     // The photo half (photo, edits, placement) runs on a second core while
     // this thread takes the template half (pictures, layers, caption): the
     // two touch separate members until the photo half is joined.
-    auto photoHalf = [this, &road, opening] { return ReadRoadPhoto(road, opening); };
-    std::future<RoadOutcome> photo;
-    if (road.photoAlongside) {
-        try {
-            photo = std::async(std::launch::async, photoHalf);
-        } catch (const std::system_error&) {
-            // No second thread to be had: the same work, one after the other.
+    RoadOutcome outcome;
+    const auto photoHalf = [&] { outcome = ReadRoadPhoto(road, opening); };
+    const auto templateHalf = [&] {
+        const TemplateReading& reading = LoadTemplate(folder);
+        if (road.captionText && reading.error.isEmpty()) {
+            // The finished picture is drawn from the template's files as they
+            // are now; their layers are combined here meanwhile.
+            QString error;
+            if (FinishedLayers(&error))
+                LayOutCaption(m_recordedSize.width(), m_recordedSize.height(), *road.captionText);
         }
+    };
+    if (road.photoAlongside) {
+        RunBeside(photoHalf, templateHalf);
+    } else {
+        templateHalf();
+        photoHalf();
     }
-    const TemplateReading& reading = LoadTemplate(folder);
-    if (road.captionText && reading.error.isEmpty()) {
-        // The finished picture is drawn from the template's files as they
-        // are now; their layers are combined here meanwhile.
-        QString error;
-        if (FinishedLayers(&error))
-            LayOutCaption(m_recordedSize.width(), m_recordedSize.height(), *road.captionText);
-    }
-    return photo.valid() ? photo.get() : photoHalf();
+    return outcome;
 }
 
 } // namespace lumavo

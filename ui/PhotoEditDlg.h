@@ -20,6 +20,7 @@ class QSlider;
 namespace lumavo {
 
 class FaceFinder;
+struct Handoff;
 
 // The retouching window: turns and flips, two tone styles, keying, skin
 // smoothing, a white spot, and hand-offs to outside programs through the
@@ -114,9 +115,8 @@ private:
     void ShowEdit(EditResult result);
     void Redisplay();
     void ShowPickHint();
-    // Writes the current picture as the exchange file; its path, or empty
-    // (after the message) when it cannot be written.
-    QString HandOverCurrentPicture();
+    // Tells the operator what went wrong in a hand-off to an outside program.
+    void TellHandoff(const Handoff& handoff);
     void ShowMessage(const QString& text);
     void ReportStartFailure(const QString& program);
 

@@ -75,7 +75,8 @@ Shares Compare(const QImage& keyed, const QImage& plain, const QImage& mask, QRe
                     <= 3;
             }
         }
-    return { double(showing) / double(std::max<size_t>(backdrop, 1)), double(same) / double(std::max<size_t>(subject, 1)) };
+    return { double(showing) / double(std::max<size_t>(backdrop, 1)),
+        double(same) / double(std::max<size_t>(subject, 1)) };
 }
 
 TEST(CliRetouchTest, KeyingFromAPointKeepsTheSubjectInRenderAndBatch)
@@ -90,7 +91,8 @@ TEST(CliRetouchTest, KeyingFromAPointKeepsTheSubjectInRenderAndBatch)
         const char* name;
         QString key; // pixels of the full-size photo
     };
-    for (const Sample& sample : { Sample { "portrait-man", "key:60,80" }, Sample { "portrait-woman", "key:2300,1900:40" } }) {
+    for (const Sample& sample :
+        { Sample { "portrait-man", "key:60,80" }, Sample { "portrait-woman", "key:2300,1900:40" } }) {
         SCOPED_TRACE(sample.name);
         const QString photo = SamplePhoto(sample.name);
         const QString plainOut = box.File(QString::fromLatin1(sample.name) + "-plain.png");
@@ -128,8 +130,8 @@ TEST(CliRetouchTest, KeyingFromAPointKeepsTheSubjectInRenderAndBatch)
         const QString plain = box.File(QString::fromLatin1(out.name) + "-batch-plain.png");
         ASSERT_EQ(
             RunCli({ "render", "--root", root, "--template", "4R", "--photo", out.photo, "--out", plain }).exitCode, 0);
-        const Shares shares = Compare(QImage(outDir + '/' + out.name + ".png"), QImage(plain), out.mask,
-            PlacementOf(root, out.photo));
+        const Shares shares
+            = Compare(QImage(outDir + '/' + out.name + ".png"), QImage(plain), out.mask, PlacementOf(root, out.photo));
         std::printf("[ measured ] batch, %s: backdrop gone %.4f, subject kept %.4f\n", out.name,
             shares.backdropShowsTemplate, shares.subjectAsPlain);
         EXPECT_GE(shares.backdropShowsTemplate, 0.98);
@@ -153,11 +155,11 @@ TEST(CliRetouchTest, DISABLED_KeyingAHalfSizeCopyKeepsTheSuit)
     const QString plain = box.File("plain.png"), keyed = box.File("keyed.png");
     ASSERT_EQ(RunCli({ "render", "--root", root, "--template", "4R", "--photo", small, "--out", plain }).exitCode, 0);
     ASSERT_EQ(RunCli({ "render", "--root", root, "--template", "4R", "--photo", small, "--edit", "key:3%,2%", "--out",
-                  keyed })
+                         keyed })
                   .exitCode,
         0);
-    const Shares shares = Compare(QImage(keyed), QImage(plain), SampleMask("portrait-man").scaled(man.size() / 2),
-        PlacementOf(root, small));
+    const Shares shares = Compare(
+        QImage(keyed), QImage(plain), SampleMask("portrait-man").scaled(man.size() / 2), PlacementOf(root, small));
     EXPECT_GE(shares.backdropShowsTemplate, 0.98);
     EXPECT_GE(shares.subjectAsPlain, 0.995);
 }
@@ -177,7 +179,7 @@ TEST(CliRetouchTest, KeyAndSmoothOptionsAreCheckedAndSmoothingStaysOnTheSkin)
         SCOPED_TRACE(bad);
         const test::CliRun run = RunCli(place + QStringList { QString::fromLatin1(bad) });
         EXPECT_EQ(run.exitCode, 2);
-        EXPECT_TRUE(run.err.contains(QStringLiteral("key"))  || run.err.contains(QStringLiteral("容差")))
+        EXPECT_TRUE(run.err.contains(QStringLiteral("key")) || run.err.contains(QStringLiteral("容差")))
             << run.err.toStdString();
     }
     // A point beyond the photo: told so, with the photo's size.

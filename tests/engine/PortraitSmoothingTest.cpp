@@ -55,7 +55,7 @@ std::vector<int> DistanceToDark(const QImage& image, const QRect& area, int limi
         const int next = distance[size_t(i)] + 1;
         if (next >= limit)
             continue;
-        for (const auto [nx, ny] : { std::pair { x - 1, y }, { x + 1, y }, { x, y - 1 }, { x, y + 1 } }) {
+        for (const auto& [nx, ny] : { std::pair { x - 1, y }, { x + 1, y }, { x, y - 1 }, { x, y + 1 } }) {
             if (nx < 0 || ny < 0 || nx >= w || ny >= h || distance[size_t(ny) * w + nx] <= next)
                 continue;
             distance[size_t(ny) * w + nx] = next;
@@ -113,13 +113,14 @@ TEST(PortraitSmoothingTest, SkinSmoothsUpToTheHairlineAndTheBlouseKeepsItsTextur
         return d >= nearest && d < farthest && SkinLikelihood(before.pixel(x, y)) > 0.9f;
     };
     int nearCount = 0, farCount = 0;
-    const double nearHair
-        = GrainKept(before, after, area, [&](int x, int y) { return skinAt(x, y, 4, 24); }, &nearCount);
-    const double awayFromHair
-        = GrainKept(before, after, area, [&](int x, int y) { return skinAt(x, y, 60, limit); }, &farCount);
-    for (auto [lo, hi] : { std::pair { 4, 8 }, { 8, 12 }, { 12, 16 }, { 16, 24 }, { 24, 40 }, { 40, 60 } }) {
+    const double nearHair = GrainKept(
+        before, after, area, [&](int x, int y) { return skinAt(x, y, 4, 24); }, &nearCount);
+    const double awayFromHair = GrainKept(
+        before, after, area, [&](int x, int y) { return skinAt(x, y, 60, limit); }, &farCount);
+    for (const auto& [lo, hi] : { std::pair { 4, 8 }, { 8, 12 }, { 12, 16 }, { 16, 24 }, { 24, 40 }, { 40, 60 } }) {
         int n = 0;
-        const double k = GrainKept(before, after, area, [&](int x, int y) { return skinAt(x, y, lo, hi); }, &n);
+        const double k = GrainKept(
+            before, after, area, [&](int x, int y) { return skinAt(x, y, lo, hi); }, &n);
         std::printf("[ measured ] grain kept %d-%d px from the hair: %.2f (%d pixels)\n", lo, hi, k, n);
     }
     ASSERT_GT(nearCount, 2000);
@@ -135,12 +136,12 @@ TEST(PortraitSmoothingTest, SkinSmoothsUpToTheHairlineAndTheBlouseKeepsItsTextur
 
     // Without the faces, the blouse counts as skin and loses its texture.
     const auto everywhereSmoothed = SmoothSkin(*picture);
-    const double blouseWithoutFaces = GrainKept(
-        before, everywhereSmoothed->image().convertToFormat(QImage::Format_RGB32), blouse, everywhere);
+    const double blouseWithoutFaces
+        = GrainKept(before, everywhereSmoothed->image().convertToFormat(QImage::Format_RGB32), blouse, everywhere);
 
     std::printf("[ measured ] blouse grain kept without faces %.2f\n", blouseWithoutFaces);
-    std::printf("[ measured ] grain kept: skin near the hairline %.2f, skin away from it %.2f, blouse %.2f / %.2f\n", nearHair,
-        awayFromHair, blouseKept, blouseRightKept);
+    std::printf("[ measured ] grain kept: skin near the hairline %.2f, skin away from it %.2f, blouse %.2f / %.2f\n",
+        nearHair, awayFromHair, blouseKept, blouseRightKept);
     EXPECT_LT(awayFromHair, 0.6);
     // No band of untouched grain along the hairline.
     EXPECT_LT(nearHair, 0.6);

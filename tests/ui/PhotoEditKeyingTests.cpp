@@ -162,8 +162,8 @@ TEST(PhotoEditKeyingTest, AClickOnTheBackdropKeepsTheSubjectIntoTheFinishedPictu
         SCOPED_TRACE(sample.name);
         const QString name = QString::fromLatin1(sample.name);
         auto photo = PhotoImage::FromFile(test::ProgramDir() + "/samples/photos/" + name + ".jpg");
-        const QImage mask = QImage(test::ProgramDir() + "/samples/masks/" + name + ".png")
-                                .convertToFormat(QImage::Format_Grayscale8);
+        const QImage mask
+            = QImage(test::ProgramDir() + "/samples/masks/" + name + ".png").convertToFormat(QImage::Format_Grayscale8);
         if (photo->IsNull() || mask.size() != photo->image().size())
             GTEST_SKIP() << "sample photos not built";
         const QImage original = photo->image();
@@ -224,7 +224,7 @@ TEST(PhotoEditKeyingTest, AClickOnTheBackdropKeepsTheSubjectIntoTheFinishedPictu
         ASSERT_GT(whole.compared, 10000u);
         EXPECT_LE(double(whole.differing) / double(whole.compared), 0.005)
             << whole.differing << " of " << whole.compared;
-        for (const QRectF area : { QRectF(0.36, 0.33, 0.28, 0.08), QRectF(0.3, 0.15, 0.4, 0.14) }) {
+        for (const QRectF& area : { QRectF(0.36, 0.33, 0.28, 0.08), QRectF(0.3, 0.15, 0.4, 0.14) }) {
             const Agreement part = CompareSubject(fromKeyed, fromPlain, deep, original.size(), area);
             EXPECT_GT(part.compared, 1000u);
             EXPECT_EQ(part.differing, 0u) << "eyebrows / hair at " << area.x() << ", " << area.y();

@@ -116,7 +116,8 @@ TEST(PhotoEditUndoTest, UndoBringsBackThePicturesOfEachEditExactly)
             before.push_back(Look(edit));
             work();
             const Seen after = Look(edit);
-            EXPECT_TRUE(after.current != before.back().current || after.initialIsCurrent != before.back().initialIsCurrent)
+            EXPECT_TRUE(
+                after.current != before.back().current || after.initialIsCurrent != before.back().initialIsCurrent)
                 << name << " changed nothing";
         }
         ASSERT_EQ(edit.History().Count(), EditHistory::kMaxSteps);
