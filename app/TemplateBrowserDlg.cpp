@@ -1,12 +1,15 @@
 #include "app/TemplateBrowserDlg.h"
 
+#include "app/AlbumView.h"
 #include "app/ShockwaveFlash.h"
 #include "app/SplashWnd.h"
 #include "app/Startup.h"
 #include "platform/ProgramFolder.h"
 #include "skin/SkinLibrary.h"
 #include "ui/CommandIds.h"
+#include "ui/FileDialogEx.h"
 #include "ui/PhotoLayoutDlg.h"
+#include "ui/StartFolders.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -45,6 +48,7 @@ CTemplateBrowserDlg::CTemplateBrowserDlg(QWidget* parent)
     connect(m_nameBox, &QLineEdit::textEdited, this, [this] { m_nameTyped = true; });
     MapCommand(kCmdOk, [this] { OnEnterTemplate(); });
     MapCommand(kCmdEnter, [this] { OnEnterTemplate(); });
+    MapCommand(kCmdPhotoPick, [this] { OnChoosePhoto(); });
     MapCommand(kCmdExit, [this] { OnCancelBrowser(); });
     MapCommand(kCmdCancel, [this] { OnCancelBrowser(); });
 }
@@ -79,6 +83,8 @@ void CTemplateBrowserDlg::InitDialog()
     skin::SetWindowSkin(this, QStringLiteral("main"));
     skin::SetSkinButtonTip(this, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("退出系统"));
+    skin::SetSkinButtonTip(
+        this, QStringLiteral("photopick"), QStringLiteral("用相片选版：选一张顾客的相片，看它放在每个模板里的样子"));
 
     m_nameBox->setGeometry(kNameBoxRect);
     StartMovies();
@@ -152,7 +158,34 @@ void CTemplateBrowserDlg::OnEnterTemplate()
     }
     CPhotoLayoutDlg layout;
     layout.SetFolder(*m_folder);
+    layout.SetSuggestedPhoto(m_trialPhoto);
     layout.exec();
+}
+
+void CTemplateBrowserDlg::OnChoosePhoto()
+{
+    CFileDialogEx dialog(this);
+    dialog.setDirectory(StartFolder(FolderUse::Photos));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    RememberFolder(FolderUse::Photos, path);
+    ShowPhotoInAlbum(path);
+}
+
+void CTemplateBrowserDlg::ShowPhotoInAlbum(const QString& photoPath)
+{
+    auto* album = qobject_cast<CAlbumView*>(m_album->Movie());
+    if (!album)
+        return;
+    m_trialPhoto = photoPath;
+    if (!m_trialConnected) {
+        m_trialConnected = true;
+        connect(album, &CAlbumView::TrialProblem, this, [this](const QString& message) {
+            QMessageBox::warning(this, QString(), message, QMessageBox::Ok);
+        });
+    }
+    album->ShowPhoto(photoPath);
 }
 
 void CTemplateBrowserDlg::OnCancelBrowser()

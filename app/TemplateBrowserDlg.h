@@ -30,6 +30,13 @@ public:
     void OnAlbumCommand(const QString& command, const QString& args);
     void OnEnterTemplate();
     void OnCancelBrowser();
+    // "用相片选版": asks for the customer's photo once and shows it in every
+    // template of the album; the layout window then opens with it selected.
+    void OnChoosePhoto();
+    // Shows the photo in the album without asking (what the photo dialog's OK does).
+    void ShowPhotoInAlbum(const QString& photoPath);
+    // The photo chosen with "用相片选版"; empty before.
+    const QString& TrialPhoto() const { return m_trialPhoto; }
 
     QLineEdit* NameBox() const { return m_nameBox; }
     CShockwaveFlash* Album() const { return m_album; }
@@ -54,6 +61,8 @@ private:
     CShockwaveFlash* m_player = nullptr;
     // The operator has typed in the name box since the album's last pick.
     bool m_nameTyped = false;
+    QString m_trialPhoto;
+    bool m_trialConnected = false;
 };
 
 } // namespace lumavo

@@ -13,7 +13,7 @@ struct OptionSet {
 
 OptionSet OptionsOf(CommandKind command)
 {
-    const QSet<QString> placing { "--root", "--template", "--photo", "--edit", "--move", "--zoom" };
+    const QSet<QString> placing { "--root", "--template", "--photo", "--edit", "--move", "--zoom", "--fit" };
     switch (command) {
     case CommandKind::Templates:
         return { { "--root" }, { "--root" } };
@@ -23,8 +23,10 @@ OptionSet OptionsOf(CommandKind command)
         return { placing + QSet<QString> { "--out", "--quality", "--caption" },
             { "--root", "--template", "--photo", "--out" } };
     case CommandKind::Batch:
-        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption" },
+        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption", "--fit" },
             { "--root", "--template", "--out-dir" } };
+    case CommandKind::Proof:
+        return { { "--root", "--photo", "--out", "--quality", "--fit" }, { "--root", "--photo", "--out" } };
     case CommandKind::Help:
         break;
     }
@@ -41,6 +43,8 @@ std::optional<CommandKind> CommandNamed(const QString& name)
         return CommandKind::Render;
     if (name == "batch")
         return CommandKind::Batch;
+    if (name == "proof")
+        return CommandKind::Proof;
     if (name == "help" || name == "--help" || name == "-h")
         return CommandKind::Help;
     return std::nullopt;
@@ -95,6 +99,11 @@ QString TakeOption(Arguments& args, const QString& name, const QString& value)
         if (!quality || *quality < 0 || *quality > 100)
             return QStringLiteral("JPEG 质量必须是 0 到 100 的整数，而不是“%1”").arg(value);
         args.quality = quality;
+    } else if (name == "--fit") {
+        const QString fit = value.toLower();
+        if (fit != "face" && fit != "whole")
+            return QStringLiteral("--fit 只能是 face（按人脸构图）或 whole（整张相片放入），而不是“%1”").arg(value);
+        args.fitFaces = fit == "face";
     } else if (name == "--edit") {
         const auto edit = EditNamed(value);
         if (!edit)
@@ -139,7 +148,7 @@ QString ExtensionOfFormat(const QString& format)
 ParsedArguments ParseArguments(const QStringList& arguments)
 {
     if (arguments.isEmpty())
-        return Failure(QStringLiteral("缺少命令（templates、place、render 或 batch）"));
+        return Failure(QStringLiteral("缺少命令（templates、place、render、batch 或 proof）"));
     const auto command = CommandNamed(arguments.first());
     if (!command)
         return Failure(QStringLiteral("未知的命令“%1”").arg(arguments.first()));
@@ -203,12 +212,13 @@ QString UsageText()
     return QStringLiteral("用法：\n"
                           "  lumavo-cli templates --root 模板目录\n"
                           "  lumavo-cli place  --root 模板目录 --template 模板名 --photo 相片\n"
-                          "                    [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
+                          "                    [--edit 操作]... [--move DX,DY]... [--zoom 步长]... [--fit face]\n"
                           "  lumavo-cli render --root 模板目录 --template 模板名 --photo 相片 --out 输出文件\n"
                           "                    [--quality N] [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
-                          "                    [--caption 文字]\n"
+                          "                    [--caption 文字] [--fit face]\n"
                           "  lumavo-cli batch  --root 模板目录 --template 模板名 --out-dir 输出目录\n"
-                          "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字] 相片...\n"
+                          "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字] [--fit face] 相片...\n"
+                          "  lumavo-cli proof  --root 模板目录 --photo 相片 --out 样张文件 [--fit face] [--quality N]\n"
                           "  lumavo-cli --help\n"
                           "\n"
                           "templates  每个可用的模板一行：名称 背景宽 背景高 开口左 上 右 下；\n"
@@ -216,11 +226,14 @@ QString UsageText()
                           "place      输出最终放置位置：x y 宽 高\n"
                           "render     输出成品图片（350 dpi，带说明文字）；文件类型由扩展名决定（jpg、png、bmp、tif）\n"
                           "batch      每张相片按初始位置输出到输出目录（相片名 + 格式扩展名，缺省 jpg）\n"
+                          "proof      把一张相片放进模板目录中的每个模板，输出一张样张，每个模板名写在它的图下\n"
                           "\n"
                           "--edit     按给出的顺序编辑相片：left 左转90度，right 右转90度，hflip 水平翻转，\n"
                           "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格\n"
                           "--move     把相片移动 DX,DY 像素；--zoom 把相片左右各放大 步长 像素（负数缩小）；\n"
                           "           两者按命令行上的顺序执行\n"
+                          "--fit      face：按人脸构图（人脸居中，眼睛在开口高度的 40% 处，人脸高度见 setting.ini 的\n"
+                          "           FaceShare），没有找到人脸时按整张相片放入；whole：整张相片放入（缺省）\n"
                           "--quality  JPEG 质量 0-100，缺省取程序目录下 setting.ini 的 Quality（没有时为 90）\n"
                           "--caption  说明文字，缺省取 setting.ini 的 Caption（没有时为内置文字）\n"
                           "\n"

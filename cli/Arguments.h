@@ -14,7 +14,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class CommandKind { Help, Templates, Place, Render, Batch };
+enum class CommandKind { Help, Templates, Place, Render, Batch, Proof };
 
 // The retouching edits of the photo edit window, by their command-line names.
 enum class PhotoEdit { Left, Right, HorizontalFlip, VerticalFlip, Sepia, BlackWhite };
@@ -40,6 +40,7 @@ struct Arguments {
     QList<PhotoEdit> edits; // in command-line order
     QList<PlacementStep> steps; // moves and zooms in command-line order
     QStringList photos; // batch
+    bool fitFaces = false; // --fit face: the first placement frames the faces
 };
 
 struct ParsedArguments {

@@ -2,7 +2,9 @@
 
 #include "cli/Console.h"
 #include "cli/Messages.h"
+#include "cli/FaceFit.h"
 #include "cli/PortraitRoad.h"
+#include "cli/ProofCommand.h"
 #include "imaging/ScaledLoad.h"
 #include "platform/DiskPath.h"
 #include "platform/ProgramFolder.h"
@@ -42,6 +44,23 @@ QString PathKey(const QString& path)
 #endif
 }
 
+// --fit face carried into a portrait's request.
+PortraitRequest FittedRequest(const Arguments& arguments, PortraitRequest request)
+{
+    request.fitFaces = arguments.fitFaces;
+    return request;
+}
+
+// With --fit face: whether the photo was placed by its faces, on the standard error.
+void ReportFaceFit(const Arguments& arguments, const Portrait& portrait)
+{
+    if (!arguments.fitFaces)
+        return;
+    if (!portrait.photo.faceWarning.isEmpty())
+        PrintWarning(portrait.photo.faceWarning);
+    PrintErr(FaceFitNote(portrait.photo.framed));
+}
+
 } // namespace
 
 int RunCommand(const Arguments& arguments)
@@ -55,6 +74,8 @@ int RunCommand(const Arguments& arguments)
         return RunRender(arguments);
     case CommandKind::Batch:
         return RunBatch(arguments);
+    case CommandKind::Proof:
+        return RunProof(arguments);
     case CommandKind::Help:
         PrintOut(UsageText());
         return kExitOk;
@@ -108,14 +129,15 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const Portrait portrait = PreparePortrait(
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {} });
+    const Portrait portrait = PreparePortrait(FittedRequest(
+        arguments, { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {} }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
     }
     if (!portrait.templ.warning.isEmpty())
         PrintWarning(portrait.templ.warning);
+    ReportFaceFit(arguments, portrait);
     PrintOut(PlacementLine(portrait.photo.placement));
     return kExitOk;
 }
@@ -127,12 +149,13 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    Portrait portrait = PreparePortrait(
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
+    Portrait portrait = PreparePortrait(FittedRequest(
+        arguments, { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
     }
+    ReportFaceFit(arguments, portrait);
     const QString error = RenderPortrait(portrait, caption, arguments.out, QualityOf(arguments));
     if (!error.isEmpty()) {
         PrintError(error);
@@ -184,9 +207,11 @@ int RunBatch(const Arguments& arguments)
             error = messages::OutputIsBatchPhoto(outPath, photoAtPath.value(existing));
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
-            Portrait portrait
-                = PreparePortrait({ arguments.root, arguments.templateName, photoPath, {}, {}, caption });
+            Portrait portrait = PreparePortrait(
+                FittedRequest(arguments, { arguments.root, arguments.templateName, photoPath, {}, {}, caption }));
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
+            if (error.isEmpty())
+                ReportFaceFit(arguments, portrait);
         }
         if (!error.isEmpty()) {
             PrintError(error);

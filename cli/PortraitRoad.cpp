@@ -1,11 +1,15 @@
 #include "cli/PortraitRoad.h"
 
+#include "cli/FaceFit.h"
 #include "cli/Messages.h"
+#include "framing/FramingSettings.h"
+#include "framing/SmartFraming.h"
 #include "imaging/GeometricEdits.h"
 #include "imaging/ImageFiles.h"
 #include "imaging/ScaledLoad.h"
 #include "imaging/ToneFilters.h"
 #include "platform/DiskPath.h"
+#include "platform/ProgramFolder.h"
 #include "templates/Caption.h"
 #include "templates/OutputRender.h"
 
@@ -40,9 +44,9 @@ QString EditName(PhotoEdit edit)
     return {};
 }
 
-// Applies one edit as the edit window does: turns and flips in place, tone
-// styles as a new picture that replaces the photo.
-Status ApplyEdit(std::unique_ptr<PhotoImage>& photo, PhotoEdit edit)
+} // namespace
+
+Status ApplyPhotoEdit(std::unique_ptr<PhotoImage>& photo, PhotoEdit edit)
 {
     switch (edit) {
     case PhotoEdit::Left:
@@ -67,6 +71,8 @@ Status ApplyEdit(std::unique_ptr<PhotoImage>& photo, PhotoEdit edit)
     return InvalidParameter;
 }
 
+namespace {
+
 bool IsQuarterTurn(PhotoEdit edit)
 {
     return edit == PhotoEdit::Left || edit == PhotoEdit::Right;
@@ -77,14 +83,21 @@ bool TurnsOddTimes(const QList<PhotoEdit>& edits)
     return std::count_if(edits.begin(), edits.end(), IsQuarterTurn) % 2 == 1;
 }
 
+// Faces to frame (--fit face); none keeps the whole-photo fit.
+struct FaceFitting {
+    std::optional<FramingSubject> subject;
+    FramingGoal goal;
+};
+
 // Placement of a photo of the given full size (before its edits): the
-// quarter turns swap its sides, then PlacePhoto, then the steps in order.
+// quarter turns swap its sides, then the first placement (the whole-photo
+// fit, or the faces framed), then the steps in order.
 PhotoPlacement FinalPlacement(const LayerRect& opening, int32_t width, int32_t height, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps)
+    const QList<PlacementStep>& steps, const FaceFitting& fitting = {})
 {
     if (TurnsOddTimes(edits))
         std::swap(width, height);
-    PhotoPlacement placement = PlacePhoto(opening, width, height);
+    PhotoPlacement placement = FitToOpening(opening, QSize(width, height), fitting.subject, fitting.goal).placement;
     for (const PlacementStep& step : steps) {
         placement = step.kind == PlacementStep::Kind::Move ? MovePlacement(placement, step.dx, step.dy)
                                                            : ZoomPlacement(placement, step.zoom);
@@ -97,12 +110,19 @@ PhotoPlacement FinalPlacement(const LayerRect& opening, int32_t width, int32_t h
 // decoded at a reduced size when the final placement needs no more (the
 // result stays within a level or two of the full-size road).
 PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, const QList<PhotoEdit>& edits,
-    const QList<PlacementStep>& steps)
+    const QList<PlacementStep>& steps, bool fitFaces)
 {
     PreparedPhoto result;
     if (!IsFile(photoPath)) {
         result.error = messages::PhotoMissing(photoPath);
         return result;
+    }
+    FaceFitting fitting;
+    if (fitFaces) {
+        PhotoFaces faces = FindPhotoFaces(photoPath, edits);
+        fitting.subject = faces.subject;
+        fitting.goal = ReadFramingGoal(SettingsPath());
+        result.faceWarning = faces.warning;
     }
 
     ScaledPicture loaded;
@@ -110,7 +130,8 @@ PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, c
     if (declared.isValid()) {
         // The final placement follows from the size alone, so the photo
         // need only be decoded as large as it will be drawn.
-        const PhotoPlacement planned = FinalPlacement(opening, declared.width(), declared.height(), edits, steps);
+        const PhotoPlacement planned
+            = FinalPlacement(opening, declared.width(), declared.height(), edits, steps, fitting);
         const bool turned = TurnsOddTimes(edits);
         loaded = LoadForDrawing(
             photoPath, turned ? planned.height : planned.width, turned ? planned.width : planned.height);
@@ -125,12 +146,14 @@ PreparedPhoto PreparePhoto(const LayerRect& opening, const QString& photoPath, c
     }
 
     for (const PhotoEdit edit : edits) {
-        if (const Status status = ApplyEdit(loaded.picture, edit); status != Ok) {
+        if (const Status status = ApplyPhotoEdit(loaded.picture, edit); status != Ok) {
             result.error = messages::EditFailed(photoPath, EditName(edit), status);
             return result;
         }
     }
-    result.placement = FinalPlacement(opening, loaded.fullSize.width(), loaded.fullSize.height(), edits, steps);
+    result.placement
+        = FinalPlacement(opening, loaded.fullSize.width(), loaded.fullSize.height(), edits, steps, fitting);
+    result.framed = fitting.subject.has_value();
     result.photo = std::move(loaded.picture);
     return result;
 }
@@ -218,7 +241,7 @@ Portrait PreparePortrait(const PortraitRequest& request)
     // that does not need it.
     const LayerRect opening = portrait.templ.opening;
     auto preparePhoto
-        = [opening, &request] { return PreparePhoto(opening, request.photoPath, request.edits, request.steps); };
+        = [opening, &request] { return PreparePhoto(opening, request.photoPath, request.edits, request.steps, request.fitFaces); };
     std::future<PreparedPhoto> photo;
     try {
         photo = std::async(std::launch::async, preparePhoto);

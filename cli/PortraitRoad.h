@@ -36,6 +36,8 @@ struct PreparedPhoto {
     std::unique_ptr<PhotoImage> photo; // edited; decoded only as large as the placement needs
     PhotoPlacement placement; // in background pixels, after moves and zooms
     QString error; // empty when the photo is ready
+    bool framed = false; // --fit face: placed by the faces found
+    QString faceWarning; // --fit face: why no faces could be looked for
 };
 
 struct PortraitRequest {
@@ -47,6 +49,8 @@ struct PortraitRequest {
     // The caption to be drawn, when the portrait will be rendered: its face
     // is prepared while the photo decodes.
     std::optional<QString> captionText;
+    // The first placement frames the photo's faces where it has them.
+    bool fitFaces = false;
 };
 
 struct Portrait {
@@ -73,6 +77,10 @@ Portrait PreparePortrait(const PortraitRequest& request);
 // Renders the finished picture from a prepared portrait and saves it; an
 // error line, or empty.
 QString RenderPortrait(Portrait& portrait, const QString& captionText, const QString& outPath, int32_t quality);
+
+// Applies one edit as the edit window does: turns and flips in place, tone
+// styles as a new picture that replaces the photo.
+Status ApplyPhotoEdit(std::unique_ptr<PhotoImage>& photo, PhotoEdit edit);
 
 // Output checks made before any work: a known file type, and not the photo itself.
 QString CheckOutputPath(const QString& outPath, const QString& photoPath);

@@ -1,5 +1,8 @@
 #include "ui/PhotoLayoutDlg.h"
 
+#include "framing/FramingSettings.h"
+#include "framing/SmartFraming.h"
+#include "platform/ProgramFolder.h"
 #include "skin/SkinLibrary.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
@@ -7,12 +10,15 @@
 #include "ui/OutputDlg.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoEditDlg.h"
+#include "ui/SmartFramer.h"
 #include "ui/StartFolders.h"
 #include "ui/WorkingWindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace lumavo {
@@ -22,6 +28,9 @@ namespace {
 constexpr int32_t kMoveStep = 5;
 constexpr int32_t kZoomStep = 5;
 const QString kWindowTitle = QStringLiteral("相片排版");
+// Under the canvas.
+constexpr QRect kStatusGeometry(80, 542, 640, 24);
+const QString kSmartFramingTip = QStringLiteral("智能构图：把人脸放进相框正中（快捷键 F）");
 
 } // namespace
 
@@ -37,6 +46,11 @@ struct CPhotoLayoutDlg::State {
     // photo and the composite buffers from one key press to the next.
     Compositor compositor;
     bool filtering = false;
+    QLabel* status = nullptr;
+    CSmartFramer* framer = nullptr;
+    // The busy cursor is up while a search the operator waits for runs.
+    bool cursorBusy = false;
+    QString suggestedPhoto;
 };
 
 CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
@@ -49,10 +63,16 @@ CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
     m_state->canvas = new CPhotoCanvas(this);
     // The layout window's picture control takes no clicks: they go to the window beneath.
     m_state->canvas->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_state->status = new QLabel(this);
+    m_state->status->setObjectName(QStringLiteral("layoutStatus"));
+    m_state->status->setGeometry(kStatusGeometry);
+    m_state->framer = new CSmartFramer(this);
+    connect(m_state->framer, &CSmartFramer::Searched, this, [this](qint64 key) { ApplySmartFraming(key); });
 
     MapCommand(kCmdOk, [this] { OnNextStep(); });
     MapCommand(kCmdEnter, [this] { OnNextStep(); });
     MapCommand(kCmdPhotoEdit, [this] { OnEditPhoto(); });
+    MapCommand(kCmdSmartFraming, [this] { OnSmartFraming(); });
     MapCommand(kCmdBack, [this] { EndDialog(kCmdCancel); });
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
 }
@@ -61,6 +81,13 @@ CPhotoLayoutDlg::~CPhotoLayoutDlg()
 {
     if (m_state->filtering)
         qApp->removeEventFilter(this);
+    if (m_state->cursorBusy)
+        QApplication::restoreOverrideCursor();
+}
+
+void CPhotoLayoutDlg::SetSuggestedPhoto(const QString& path)
+{
+    m_state->suggestedPhoto = path;
 }
 
 void CPhotoLayoutDlg::SetFolder(const TemplateFolder& folder)
@@ -120,6 +147,12 @@ bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Down:
         placement = MovePlacement(placement, 0, kMoveStep);
         break;
+    case Qt::Key_F:
+        // F, alone, frames the faces; the placement changes when the search is done.
+        if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return false;
+        OnSmartFraming();
+        return true;
     case Qt::Key_Plus:
     case Qt::Key_Minus:
         // Only the numeric keypad's + and - zoom; the main keyboard's do not.
@@ -152,7 +185,76 @@ bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
     FitPhoto();
     Recompose();
     m_state->canvas->update();
+    SetStatus(QString());
+    // The whole-photo fit stays the first placement unless setting.ini asks for smart framing.
+    if (ReadSmartFramingFirst(SettingsPath()))
+        OnSmartFraming();
     return true;
+}
+
+void CPhotoLayoutDlg::OnSmartFraming()
+{
+    State& state = *m_state;
+    if (!state.photo || state.photo->IsNull()) {
+        SetStatus(QStringLiteral("请先选择相片，再用智能构图"));
+        return;
+    }
+    const QImage& picture = state.photo->image();
+    if (state.framer->Known(picture)) {
+        ApplySmartFraming(picture.cacheKey());
+        return;
+    }
+    SetStatus(QStringLiteral("正在识别人脸……"));
+    if (!state.cursorBusy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        state.cursorBusy = true;
+    }
+    state.framer->Request(picture);
+}
+
+bool CPhotoLayoutDlg::IsFramingBusy() const
+{
+    return m_state->framer->IsSearching();
+}
+
+QLabel* CPhotoLayoutDlg::StatusLine() const
+{
+    return m_state->status;
+}
+
+void CPhotoLayoutDlg::SetStatus(const QString& text)
+{
+    m_state->status->setText(text);
+}
+
+void CPhotoLayoutDlg::ApplySmartFraming(qint64 pictureKey)
+{
+    State& state = *m_state;
+    if (state.cursorBusy && !state.framer->IsSearching()) {
+        QApplication::restoreOverrideCursor();
+        state.cursorBusy = false;
+    }
+    // A result for a picture that has since been edited or replaced is not used.
+    if (!state.photo || state.photo->image().cacheKey() != pictureKey)
+        return;
+    const auto result = state.framer->Known(state.photo->image());
+    if (!result)
+        return;
+    if (!result->error.isEmpty()) {
+        SetStatus(result->error);
+        return;
+    }
+    const QSize size(int(state.photo->Width()), int(state.photo->Height()));
+    const FittedPlacement fitted
+        = FitToOpening(ReadLayerRect(state.folder), size, result->subject, ReadFramingGoal(SettingsPath()));
+    if (!fitted.framed) {
+        SetStatus(QStringLiteral("没有找到人脸，相片位置未改变"));
+        return;
+    }
+    state.placement = fitted.placement;
+    Recompose();
+    state.canvas->update();
+    SetStatus(QStringLiteral("智能构图：已按人脸放好，可用方向键和小键盘 +、- 微调"));
 }
 
 bool CPhotoLayoutDlg::eventFilter(QObject* watched, QEvent* event)
@@ -182,6 +284,7 @@ void CPhotoLayoutDlg::InitDialog()
     skin::SetSkinButtonTip(this, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("返回上一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("photoedit"), QStringLiteral("编辑处理相片!"));
+    skin::SetSkinButtonTip(this, QStringLiteral("smartframe"), kSmartFramingTip);
     resize(size().expandedTo(kWorkingWindowSize));
     CoverScreenWithoutWindowManager(this);
 
@@ -208,7 +311,14 @@ void CPhotoLayoutDlg::InitDialog()
 void CPhotoLayoutDlg::AskForPhoto()
 {
     CFileDialogEx dialog(this);
-    dialog.setDirectory(StartFolder(FolderUse::Photos));
+    const QString& suggested = m_state->suggestedPhoto;
+    if (!suggested.isEmpty() && QFileInfo(suggested).isFile()) {
+        // The photo chosen in the template browser, already selected.
+        dialog.setDirectory(QFileInfo(suggested).absolutePath());
+        dialog.selectFile(QFileInfo(suggested).fileName());
+    } else {
+        dialog.setDirectory(StartFolder(FolderUse::Photos));
+    }
     if (dialog.exec() != QDialog::Accepted)
         return;
     for (const QString& path : dialog.selectedFiles()) {
