@@ -35,18 +35,21 @@ TrialPhoto LoadTrialPhoto(const QString& path, bool findFaces)
         trial.error = QStringLiteral("找不到相片“%1”").arg(Native(path));
         return trial;
     }
-    ScaledPicture loaded = LoadForDrawing(path, kTrialPhotoSide / 2, kTrialPhotoSide / 2);
-    if (loaded.picture->TakeStatus() != Ok || loaded.picture->IsNull() || !loaded.fullSize.isValid()) {
+    // Decoded whole, as the layout window holds it: the faces are looked for
+    // on the same pixels, so every template shows the framing the window gives.
+    std::unique_ptr<PhotoImage> photo = PhotoImage::FromFile(path);
+    if (photo->TakeStatus() != Ok || photo->IsNull()) {
         trial.error = QStringLiteral("无法读取相片“%1”，请换一张").arg(Native(path));
         return trial;
     }
-    QImage picture = loaded.picture->image();
+    const QImage& full = photo->image();
+    trial.fullSize = full.size();
+    if (findFaces)
+        trial.subject = FindSubject(full, trial.fullSize, &trial.faceError);
+    QImage picture = full;
     if (picture.width() > kTrialPhotoSide || picture.height() > kTrialPhotoSide)
         picture = picture.scaled(QSize(kTrialPhotoSide, kTrialPhotoSide), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     trial.picture = picture.convertToFormat(QImage::Format_RGB32);
-    trial.fullSize = loaded.fullSize;
-    if (findFaces)
-        trial.subject = FindSubject(trial.picture, trial.fullSize, &trial.faceError);
     return trial;
 }
 

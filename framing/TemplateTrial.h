@@ -26,8 +26,8 @@ struct TrialPhoto {
 
 inline constexpr int kTrialPhotoSide = 1600;
 
-// Decodes the photo only as large as the copy needs and, with findFaces,
-// looks for its faces on that copy.
+// Decodes the photo and, with findFaces, looks for its faces on it (the
+// whole photo, as the layout window does), then keeps a reduced copy.
 TrialPhoto LoadTrialPhoto(const QString& path, bool findFaces);
 
 struct TrialPicture {
