@@ -21,6 +21,9 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <utility>
+#include <vector>
+
 namespace lumavo {
 
 namespace {
@@ -31,6 +34,25 @@ const QString kWindowTitle = QStringLiteral("相片排版");
 // Under the canvas.
 constexpr QRect kStatusGeometry(80, 542, 640, 24);
 const QString kSmartFramingTip = QStringLiteral("智能构图：把人脸放进相框正中（快捷键 F）");
+
+// The keys HandleAdjustKey acts on.
+bool IsAdjustKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return true;
+    case Qt::Key_F:
+        return !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+        return bool(modifiers & Qt::KeypadModifier);
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -50,6 +72,11 @@ struct CPhotoLayoutDlg::State {
     CSmartFramer* framer = nullptr;
     // The busy cursor is up while a search the operator waits for runs.
     bool cursorBusy = false;
+    // The operator asked for smart framing and its search runs: adjusting
+    // keys pressed meanwhile wait here and act on the framed placement, in
+    // the order they were pressed.
+    bool framingAwaited = false;
+    std::vector<std::pair<int, Qt::KeyboardModifiers>> keysWaiting;
     QString suggestedPhoto;
 };
 
@@ -134,6 +161,10 @@ CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
 bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
 {
     PhotoPlacement& placement = m_state->placement;
+    if (m_state->framingAwaited && IsAdjustKey(key, modifiers)) {
+        m_state->keysWaiting.emplace_back(key, modifiers);
+        return true;
+    }
     switch (key) {
     case Qt::Key_Left:
         placement = MovePlacement(placement, -kMoveStep, 0);
@@ -201,10 +232,11 @@ void CPhotoLayoutDlg::OnSmartFraming()
     }
     const QImage& picture = state.photo->image();
     if (state.framer->Known(picture)) {
-        ApplySmartFraming(picture.cacheKey());
+        FrameWithResult(picture.cacheKey());
         return;
     }
     SetStatus(QStringLiteral("正在识别人脸……"));
+    state.framingAwaited = true;
     if (!state.cursorBusy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         state.cursorBusy = true;
@@ -230,10 +262,33 @@ void CPhotoLayoutDlg::SetStatus(const QString& text)
 void CPhotoLayoutDlg::ApplySmartFraming(qint64 pictureKey)
 {
     State& state = *m_state;
-    if (state.cursorBusy && !state.framer->IsSearching()) {
+    if (state.framer->IsSearching())
+        return; // a later search is the one awaited
+    if (state.cursorBusy) {
         QApplication::restoreOverrideCursor();
         state.cursorBusy = false;
     }
+    const bool awaited = std::exchange(state.framingAwaited, false);
+    FrameWithResult(pictureKey);
+    if (!awaited)
+        return;
+    // The keys pressed while the search ran, on top of its placement.
+    const auto keys = std::exchange(state.keysWaiting, {});
+    for (const auto& [key, modifiers] : keys)
+        HandleAdjustKey(key, modifiers);
+}
+
+void CPhotoLayoutDlg::FinishSmartFraming()
+{
+    // Waits without taking new input: keys pressed meanwhile stay queued
+    // and come after the framing, in order.
+    while (m_state->framingAwaited && m_state->framer->IsSearching())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+}
+
+void CPhotoLayoutDlg::FrameWithResult(qint64 pictureKey)
+{
+    State& state = *m_state;
     // A result for a picture that has since been edited or replaced is not used.
     if (!state.photo || state.photo->image().cacheKey() != pictureKey)
         return;
@@ -338,6 +393,8 @@ void CPhotoLayoutDlg::Recompose()
 
 void CPhotoLayoutDlg::OnNextStep()
 {
+    // The output shows the framing asked for.
+    FinishSmartFraming();
     State& state = *m_state;
     if (!state.photo)
         return;
@@ -362,6 +419,7 @@ void CPhotoLayoutDlg::FitPhoto()
 
 void CPhotoLayoutDlg::OnEditPhoto()
 {
+    FinishSmartFraming();
     State& state = *m_state;
     if (!state.photo)
         return;

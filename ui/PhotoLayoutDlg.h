@@ -68,8 +68,12 @@ private:
     void OnEditPhoto();
     // Fits the photo into the template's opening afresh.
     void FitPhoto();
-    // Applies the search result of the picture with this key, if it is still the photo.
+    // A search is done: frames the photo by its result (if the picture with
+    // this key is still the photo), then replays the keys that waited for it.
     void ApplySmartFraming(qint64 pictureKey);
+    void FrameWithResult(qint64 pictureKey);
+    // Lets an awaited search finish before a step that needs the placement.
+    void FinishSmartFraming();
     void SetStatus(const QString& text);
 
     struct State;

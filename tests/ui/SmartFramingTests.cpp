@@ -143,6 +143,27 @@ TEST(SmartFramingWindow, KeyAndButtonFrameTheFaceAndArrowsStillMoveByFive)
     });
 }
 
+TEST(SmartFramingWindow, KeysPressedDuringTheSearchActOnTheFramedPlacement)
+{
+    test::Sandbox sandbox;
+    const test::CameraPortrait portrait = test::MakeCameraPortrait("grace_hopper.jpg", QSize(3000, 2000));
+    const QString photo = SavePortrait(sandbox, portrait.photo);
+    RunLayout(QStringLiteral("6R-sage-landscape"), photo, [&](CPhotoLayoutDlg& window) {
+        // F and the arrows at once, as a quick operator types them.
+        QTest::keyClick(&window, Qt::Key_F);
+        ASSERT_TRUE(window.IsFramingBusy());
+        QTest::keyClick(&window, Qt::Key_Right);
+        QTest::keyClick(&window, Qt::Key_Down);
+        QTest::keyClick(&window, Qt::Key_Down);
+        ASSERT_TRUE(WaitForSearch(window));
+        const PhotoPlacement afterKeys = window.Placement();
+        // F again gives the framing itself, from the first search.
+        QTest::keyClick(&window, Qt::Key_F);
+        EXPECT_FALSE(window.IsFramingBusy());
+        EXPECT_EQ(afterKeys, MovePlacement(window.Placement(), 5, 10));
+    });
+}
+
 TEST(SmartFramingWindow, NoFaceLeavesThePlacementAndSaysSo)
 {
     const QString landscape = test::PortraitFolder() + QStringLiteral("/iceblock.jpg");
