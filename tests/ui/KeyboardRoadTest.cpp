@@ -2,6 +2,9 @@
 // bare X server (no window manager, as kiosks run), driven with xdotool.
 
 #include "TestUtils.h"
+#include "engine/CameraPortrait.h"
+#include "faces/FaceFinder.h"
+#include "templates/TemplateFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -135,6 +139,39 @@ private:
     QString m_display;
 };
 
+// The real program on the display, its home and runtime folders in the sandbox.
+bool StartProgram(QProcess& program, const QString& display, const test::Sandbox& sandbox)
+{
+    QDir(sandbox.path()).mkpath(QStringLiteral("home"));
+    QDir(sandbox.path()).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(sandbox.File("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    // Launchers and remembered folders land in the sandbox.
+    environment.insert(QStringLiteral("HOME"), sandbox.File("home"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), sandbox.File("home/.config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), sandbox.File("home/.local/share"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), sandbox.File("runtime"));
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(test::ProgramDir() + "/lumavo", { "-Embedding" });
+    return program.waitForStarted(kWaitMs);
+}
+
+// Ends the program if a test stops early.
+struct ProgramStop {
+    QProcess& process;
+    ~ProgramStop()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+    }
+};
+
 TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
@@ -142,9 +179,6 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
         FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
 
     test::Sandbox sandbox;
-    QDir(sandbox.path()).mkpath(QStringLiteral("home"));
-    QDir(sandbox.path()).mkpath(QStringLiteral("runtime"));
-    QFile::setPermissions(sandbox.File("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // A lossless photo, so the window and the command line start from the same pixels.
     const QString photo = sandbox.File("customer.png");
     ASSERT_TRUE(QImage(test::ProgramDir() + "/samples/photos/portrait-woman.jpg").save(photo));
@@ -155,29 +189,8 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
     KeyboardRoad road(server.display);
 
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("DISPLAY"), server.display);
-    // Launchers and remembered folders land in the sandbox.
-    environment.insert(QStringLiteral("HOME"), sandbox.File("home"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), sandbox.File("home/.config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), sandbox.File("home/.local/share"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), sandbox.File("runtime"));
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(test::ProgramDir() + "/lumavo", { "-Embedding" });
-    ASSERT_TRUE(program.waitForStarted(kWaitMs));
-    struct Stop {
-        QProcess& process;
-        ~Stop()
-        {
-            if (process.state() != QProcess::NotRunning) {
-                process.kill();
-                process.waitForFinished(10000);
-            }
-        }
-    } stop { program };
+    ASSERT_TRUE(StartProgram(program, server.display, sandbox));
+    ProgramStop stop { program };
 
     const QString browser = road.WaitForWindow("^Lumavo$");
     ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
@@ -274,6 +287,85 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
     ASSERT_FALSE(ours.isNull());
     EXPECT_EQ(ours.size(), QSize(1400, 2100));
     EXPECT_EQ(test::CompareImages(ours, theirs).maxChannelDelta, 0);
+}
+
+// Smart framing by its key through the real program: F frames the face,
+// Right moves the result by 5, and the saved portrait is the one the command
+// line makes with --fit face --move 5,0, with the face on its goals.
+TEST(KeyboardRoad, SmartFramingKeyThenArrowOnABareXServer)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+
+    test::Sandbox sandbox;
+    const QString photo = sandbox.File("customer.png");
+    ASSERT_TRUE(test::MakeCameraPortrait("grace_hopper.jpg", QSize(3000, 2000)).photo.save(photo));
+    const QString saved = sandbox.File("portrait.png");
+
+    BareXServer server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    KeyboardRoad road(server.display);
+    QProcess program;
+    ASSERT_TRUE(StartProgram(program, server.display, sandbox));
+    ProgramStop stop { program };
+
+    const QString browser = road.WaitForWindow("^Lumavo$");
+    ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
+    road.Xdo({ "mousemove", "315", "570" });
+    ASSERT_TRUE(road.WaitForFocus(browser));
+    road.Keys({ "Right", "Return", "Return" });
+    const QString photoDialog = road.WaitForWindow("^打开图片预览对话框$");
+    ASSERT_FALSE(photoDialog.isEmpty()) << "the photo dialog did not open";
+    ASSERT_TRUE(road.WaitForFocus(photoDialog));
+    road.Type(photo);
+    road.Keys({ "Return" });
+    const QString layout = road.WaitForWindow("^相片排版 - ");
+    ASSERT_FALSE(layout.isEmpty()) << "the layout window did not open";
+    const QString templateName = road.Name(layout).section(QStringLiteral(" - "), 1);
+    ASSERT_TRUE(road.WaitForFocus(layout));
+
+    // At the operator's pace: the arrow and Enter come while the faces are still looked for.
+    road.Keys({ "f", "Right", "Return" });
+    const QString output = road.WaitForWindow("^输出相片$");
+    ASSERT_FALSE(output.isEmpty()) << "the output window did not open";
+    ASSERT_TRUE(road.WaitForFocus(output));
+    road.Keys({ "Return" });
+    const QString saveDialog = road.WaitForWindow("^保存相片$");
+    ASSERT_FALSE(saveDialog.isEmpty());
+    ASSERT_TRUE(road.WaitForFocus(saveDialog));
+    road.Type(saved);
+    road.Keys({ "Return" });
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(saved); })) << "nothing saved";
+    ASSERT_TRUE(road.WaitForFocus(output));
+    road.Keys({ "Escape" });
+    ASSERT_TRUE(road.WaitUntilGone(output));
+    road.Keys({ "Escape" });
+    ASSERT_TRUE(road.WaitUntilGone(layout));
+    road.Keys({ "Escape" });
+    ASSERT_TRUE(program.waitForFinished(kWaitMs)) << "Esc did not end the program";
+
+    const QImage ours(saved);
+    ASSERT_FALSE(ours.isNull());
+    const QString expected = sandbox.File("expected.png");
+    const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
+        { "render", "--root", test::ProgramDir() + "/temple", "--template", templateName, "--photo", photo, "--fit",
+            "face", "--move", "5,0", "--out", expected },
+        kWaitMs);
+    ASSERT_TRUE(cli.finished);
+    ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    EXPECT_EQ(test::CompareImages(ours, QImage(expected)).maxChannelDelta, 0);
+
+    // The face, found again on the saved portrait, sits on its goals.
+    auto finder = FaceFinder::Load(FaceFinder::DefaultFolders(test::ProgramDir()));
+    ASSERT_NE(finder, nullptr);
+    const FaceSearch search = finder->Find(ours);
+    ASSERT_FALSE(search.faces.empty());
+    const LayerRect opening = ReadLayerRect(*TemplateFolder::Make(test::ProgramDir() + "/temple", templateName));
+    const double width = opening.right - opening.left;
+    const double height = opening.bottom - opening.top;
+    EXPECT_LE(std::abs(search.faces.front().box.center().x() - (opening.left + width / 2)), 0.05 * width);
+    EXPECT_LE(std::abs(search.faces.front().EyeLine() - (opening.top + 0.4 * height)), 0.05 * height);
 }
 
 } // namespace
