@@ -371,6 +371,7 @@ void CPhotoLayoutDlg::AskForPhoto()
         // The photo chosen in the template browser, already selected.
         dialog.setDirectory(QFileInfo(suggested).absolutePath());
         dialog.selectFile(QFileInfo(suggested).fileName());
+        dialog.DrawPreview(suggested);
     } else {
         dialog.setDirectory(StartFolder(FolderUse::Photos));
     }
