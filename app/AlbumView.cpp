@@ -209,6 +209,10 @@ void CAlbumView::ShowPhoto(const QString& photoPath)
 {
     m_trialPath = photoPath;
     const int generation = ++m_trialGeneration;
+    m_trialReading = true;
+    m_trialTotal = 0;
+    m_trialDone = 0;
+    update();
     m_pool->start([this, generation, photoPath] {
         auto photo = std::make_shared<const TrialPhoto>(LoadTrialPhoto(photoPath, true));
         // Safe: the destructor waits for every job before this object goes.
@@ -221,7 +225,10 @@ void CAlbumView::StartTrials(int generation, std::shared_ptr<const TrialPhoto> p
 {
     if (generation != m_trialGeneration || !m_source)
         return;
+    m_trialReading = false;
+    update();
     if (!photo->usable()) {
+        m_trialPath.clear();
         emit TrialProblem(photo->error);
         return;
     }
@@ -237,6 +244,7 @@ void CAlbumView::StartTrials(int generation, std::shared_ptr<const TrialPhoto> p
         if (i / kPerPage != m_page)
             order.push_back(i);
     }
+    m_trialTotal = int(order.size());
     for (const int index : order) {
         const QString folder = QDir(m_source->templateRoot()).filePath(m_entries[index].info.folder);
         m_pool->start([this, generation, index, folder, photo, box, goal] {
@@ -250,7 +258,12 @@ void CAlbumView::StartTrials(int generation, std::shared_ptr<const TrialPhoto> p
 
 void CAlbumView::DeliverTrial(int generation, int index, const QImage& image)
 {
-    if (generation != m_trialGeneration || index < 0 || index >= count() || image.isNull())
+    if (generation != m_trialGeneration || index < 0 || index >= count())
+        return;
+    ++m_trialDone;
+    update(QRect(0, height() - kFooterHeight, width(), kFooterHeight));
+    // A template that cannot be drawn keeps the thumbnail it had.
+    if (image.isNull())
         return;
     Entry& entry = m_entries[index];
     entry.thumbnail = image;
@@ -461,7 +474,15 @@ void CAlbumView::PaintFooter(QPainter& painter) const
     painter.setPen(QPen(QColor(0, 0, 0, 22), 1));
     painter.drawLine(kMargin + 40, footer.top() + 1, width() - kMargin - 40, footer.top() + 1);
     painter.setPen(kQuietText);
-    painter.drawText(footer, Qt::AlignCenter, tr("第 %1 / %2 页").arg(m_page + 1).arg(pages));
+    QString text = tr("第 %1 / %2 页").arg(m_page + 1).arg(pages);
+    // What "用相片选版" is doing, and with which photo.
+    if (m_trialReading)
+        text += tr("　·　正在读取相片……");
+    else if (m_trialDone < m_trialTotal)
+        text += tr("　·　正在放入相片 %1 / %2").arg(m_trialDone).arg(m_trialTotal);
+    else if (!m_trialPath.isEmpty() && m_trialTotal > 0)
+        text += tr("　·　相片：%1").arg(QFileInfo(m_trialPath).fileName());
+    painter.drawText(footer, Qt::AlignCenter, text);
 
     const auto drawArrow = [&painter](const QRect& area, bool enabled, int direction) {
         QColor colour = kAccent;

@@ -136,6 +136,9 @@ private:
     int m_wheelAccumulator = 0;
     QString m_trialPath;
     int m_trialGeneration = 0;
+    bool m_trialReading = false; // the photo is being read and searched
+    int m_trialTotal = 0; // thumbnails being made with the photo
+    int m_trialDone = 0;
     QSize m_thumbnailBox;
 };
 

@@ -158,7 +158,7 @@ void CTemplateBrowserDlg::OnEnterTemplate()
     }
     CPhotoLayoutDlg layout;
     layout.SetFolder(*m_folder);
-    layout.SetSuggestedPhoto(m_trialPhoto);
+    layout.SetSuggestedPhoto(TrialPhoto());
     layout.exec();
 }
 
@@ -178,7 +178,6 @@ void CTemplateBrowserDlg::ShowPhotoInAlbum(const QString& photoPath)
     auto* album = qobject_cast<CAlbumView*>(m_album->Movie());
     if (!album)
         return;
-    m_trialPhoto = photoPath;
     if (!m_trialConnected) {
         m_trialConnected = true;
         connect(album, &CAlbumView::TrialProblem, this, [this](const QString& message) {
@@ -186,6 +185,12 @@ void CTemplateBrowserDlg::ShowPhotoInAlbum(const QString& photoPath)
         });
     }
     album->ShowPhoto(photoPath);
+}
+
+QString CTemplateBrowserDlg::TrialPhoto() const
+{
+    const auto* album = qobject_cast<const CAlbumView*>(m_album->Movie());
+    return album ? album->TrialPhotoPath() : QString();
 }
 
 void CTemplateBrowserDlg::OnCancelBrowser()

@@ -35,8 +35,9 @@ public:
     void OnChoosePhoto();
     // Shows the photo in the album without asking (what the photo dialog's OK does).
     void ShowPhotoInAlbum(const QString& photoPath);
-    // The photo chosen with "用相片选版"; empty before.
-    const QString& TrialPhoto() const { return m_trialPhoto; }
+    // The photo the album shows in every template; empty before
+    // "用相片选版" and after a photo that could not be read.
+    QString TrialPhoto() const;
 
     QLineEdit* NameBox() const { return m_nameBox; }
     CShockwaveFlash* Album() const { return m_album; }
@@ -61,7 +62,6 @@ private:
     CShockwaveFlash* m_player = nullptr;
     // The operator has typed in the name box since the album's last pick.
     bool m_nameTyped = false;
-    QString m_trialPhoto;
     bool m_trialConnected = false;
 };
 

@@ -311,6 +311,8 @@ TEST_F(PhotoInEveryTemplate, UnreadablePhotoIsSaidAndTheAlbumKeepsItsThumbnails)
         ASSERT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }, 30000));
         EXPECT_TRUE(message.contains(QStringLiteral("无法读取相片"))) << message.toStdString();
         EXPECT_EQ(album->TrialCount(), 0);
+        // The layout window's photo dialog is not handed the broken file.
+        EXPECT_TRUE(browser.TrialPhoto().isEmpty());
         SendCommand(&browser, 6002);
     });
     browser.exec();
