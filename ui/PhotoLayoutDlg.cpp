@@ -45,9 +45,11 @@ bool IsAdjustKey(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Down:
         return true;
     case Qt::Key_F:
+        // F alone: smart framing.
         return !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     case Qt::Key_Plus:
     case Qt::Key_Minus:
+        // Only the numeric keypad's + and - zoom; the main keyboard's do not.
         return bool(modifiers & Qt::KeypadModifier);
     default:
         return false;
@@ -160,11 +162,13 @@ CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
 
 bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
 {
-    PhotoPlacement& placement = m_state->placement;
-    if (m_state->framingAwaited && IsAdjustKey(key, modifiers)) {
+    if (!IsAdjustKey(key, modifiers))
+        return false;
+    if (m_state->framingAwaited) {
         m_state->keysWaiting.emplace_back(key, modifiers);
         return true;
     }
+    PhotoPlacement& placement = m_state->placement;
     switch (key) {
     case Qt::Key_Left:
         placement = MovePlacement(placement, -kMoveStep, 0);
@@ -179,16 +183,11 @@ bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
         placement = MovePlacement(placement, 0, kMoveStep);
         break;
     case Qt::Key_F:
-        // F, alone, frames the faces; the placement changes when the search is done.
-        if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            return false;
+        // The placement changes when the search is done.
         OnSmartFraming();
         return true;
     case Qt::Key_Plus:
     case Qt::Key_Minus:
-        // Only the numeric keypad's + and - zoom; the main keyboard's do not.
-        if (!(modifiers & Qt::KeypadModifier))
-            return false;
         placement = ZoomPlacement(placement, key == Qt::Key_Plus ? kZoomStep : -kZoomStep);
         break;
     default:

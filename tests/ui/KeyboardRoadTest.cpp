@@ -172,6 +172,28 @@ struct ProgramStop {
     }
 };
 
+// From the browser to the layout window of the album's first template with
+// the photo, by keys: the browser's and the layout window's ids.
+void OpenFirstTemplate(const KeyboardRoad& road, const QString& photo, QString& browser, QString& layout)
+{
+    browser = road.WaitForWindow("^Lumavo$");
+    ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
+    // The pointer rests over the browser's bottom buttons: keys must not follow it.
+    road.Xdo({ "mousemove", "315", "570" });
+    ASSERT_TRUE(road.WaitForFocus(browser));
+
+    // Album: Right moves the highlight from the name box, Enter picks, Enter opens.
+    road.Keys({ "Right", "Return", "Return" });
+    const QString photoDialog = road.WaitForWindow("^打开图片预览对话框$");
+    ASSERT_FALSE(photoDialog.isEmpty()) << "the photo dialog did not open";
+    ASSERT_TRUE(road.WaitForFocus(photoDialog));
+    road.Type(photo);
+    road.Keys({ "Return" });
+
+    layout = road.WaitForWindow("^相片排版 - ");
+    ASSERT_FALSE(layout.isEmpty()) << "the layout window did not open";
+}
+
 TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
@@ -192,22 +214,11 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
     ASSERT_TRUE(StartProgram(program, server.display, sandbox));
     ProgramStop stop { program };
 
-    const QString browser = road.WaitForWindow("^Lumavo$");
-    ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
-    // The pointer rests over the browser's bottom buttons: keys must not follow it.
-    road.Xdo({ "mousemove", "315", "570" });
-    ASSERT_TRUE(road.WaitForFocus(browser));
-
-    // Album: Right moves the highlight from the name box, Enter picks, Enter opens.
-    road.Keys({ "Right", "Return", "Return" });
-    const QString photoDialog = road.WaitForWindow("^打开图片预览对话框$");
-    ASSERT_FALSE(photoDialog.isEmpty()) << "the photo dialog did not open";
-    ASSERT_TRUE(road.WaitForFocus(photoDialog));
-    road.Type(photo);
-    road.Keys({ "Return" });
-
-    const QString layout = road.WaitForWindow("^相片排版 - ");
-    ASSERT_FALSE(layout.isEmpty()) << "the layout window did not open";
+    QString browser;
+    QString layout;
+    OpenFirstTemplate(road, photo, browser, layout);
+    if (HasFatalFailure())
+        return;
     const QString firstTemplate = road.Name(layout).section(QStringLiteral(" - "), 1);
     EXPECT_EQ(firstTemplate, QStringLiteral("4R-classic-cream"));
     EXPECT_EQ(road.Geometry(layout), QStringLiteral("800x600"));
@@ -310,18 +321,11 @@ TEST(KeyboardRoad, SmartFramingKeyThenArrowOnABareXServer)
     ASSERT_TRUE(StartProgram(program, server.display, sandbox));
     ProgramStop stop { program };
 
-    const QString browser = road.WaitForWindow("^Lumavo$");
-    ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
-    road.Xdo({ "mousemove", "315", "570" });
-    ASSERT_TRUE(road.WaitForFocus(browser));
-    road.Keys({ "Right", "Return", "Return" });
-    const QString photoDialog = road.WaitForWindow("^打开图片预览对话框$");
-    ASSERT_FALSE(photoDialog.isEmpty()) << "the photo dialog did not open";
-    ASSERT_TRUE(road.WaitForFocus(photoDialog));
-    road.Type(photo);
-    road.Keys({ "Return" });
-    const QString layout = road.WaitForWindow("^相片排版 - ");
-    ASSERT_FALSE(layout.isEmpty()) << "the layout window did not open";
+    QString browser;
+    QString layout;
+    OpenFirstTemplate(road, photo, browser, layout);
+    if (HasFatalFailure())
+        return;
     const QString templateName = road.Name(layout).section(QStringLiteral(" - "), 1);
     ASSERT_TRUE(road.WaitForFocus(layout));
 
