@@ -271,17 +271,11 @@ void CAlbumView::DeliverTrial(int generation, int index, const QImage& image)
     entry.trial = true;
     if (index / kPerPage == m_page || (IsTurning() && index / kPerPage == m_fromPage))
         update();
-    emit TrialReady(index);
 }
 
 int CAlbumView::TrialCount() const
 {
     return int(std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& entry) { return entry.trial; }));
-}
-
-bool CAlbumView::IsTrial(int index) const
-{
-    return index >= 0 && index < count() && m_entries[index].trial;
 }
 
 void CAlbumView::FinishTurn()

@@ -68,20 +68,17 @@ public:
     // its faces looked for once, then each thumbnail is replaced by the
     // template with the photo set in (framed on the faces where found, else
     // the whole-photo fit) as it is made, the shown page first, all off the
-    // user-interface thread. TrialFailed when the photo cannot be used.
+    // user-interface thread. TrialProblem when the photo cannot be used.
     void ShowPhoto(const QString& photoPath);
     QString TrialPhotoPath() const { return m_trialPath; }
     // Thumbnails that show the photo now.
     int TrialCount() const;
-    bool IsTrial(int index) const;
 
 signals:
     void Picked(const QString& folder);
     // The album's list is in (count may be 0).
     void Loaded(int count);
     void ThumbnailReady(int index);
-    // A thumbnail with the customer's photo is in.
-    void TrialReady(int index);
     // The photo cannot be used (message), or faces could not be looked for
     // (message, the thumbnails come all the same).
     void TrialProblem(const QString& message);

@@ -100,6 +100,11 @@ void CTemplateBrowserDlg::StartMovies()
     m_album->setGeometry(kAlbumRect);
     m_album->LoadMovie(0, server + QLatin1String("/ablum/loadXml2.swf"));
     m_album->Play();
+    if (auto* album = qobject_cast<CAlbumView*>(m_album->Movie())) {
+        // "用相片选版" with a photo that cannot be used.
+        connect(album, &CAlbumView::TrialProblem, this,
+            [this](const QString& message) { QMessageBox::warning(this, QString(), message, QMessageBox::Ok); });
+    }
     m_player->setGeometry(kPlayerRect);
     m_player->LoadMovie(0, server + QLatin1String("/ablum/mp3player.swf"));
     m_player->Play();
@@ -175,16 +180,8 @@ void CTemplateBrowserDlg::OnChoosePhoto()
 
 void CTemplateBrowserDlg::ShowPhotoInAlbum(const QString& photoPath)
 {
-    auto* album = qobject_cast<CAlbumView*>(m_album->Movie());
-    if (!album)
-        return;
-    if (!m_trialConnected) {
-        m_trialConnected = true;
-        connect(album, &CAlbumView::TrialProblem, this, [this](const QString& message) {
-            QMessageBox::warning(this, QString(), message, QMessageBox::Ok);
-        });
-    }
-    album->ShowPhoto(photoPath);
+    if (auto* album = qobject_cast<CAlbumView*>(m_album->Movie()))
+        album->ShowPhoto(photoPath);
 }
 
 QString CTemplateBrowserDlg::TrialPhoto() const

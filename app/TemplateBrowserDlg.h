@@ -62,7 +62,6 @@ private:
     CShockwaveFlash* m_player = nullptr;
     // The operator has typed in the name box since the album's last pick.
     bool m_nameTyped = false;
-    bool m_trialConnected = false;
 };
 
 } // namespace lumavo
