@@ -1,5 +1,7 @@
 #pragma once
 
+#include "templates/RoadSteps.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,16 +18,10 @@ inline constexpr int kExitUsage = 2;
 
 enum class CommandKind { Help, Templates, Place, Render, Batch, Proof };
 
-// The retouching edits of the photo edit window, by their command-line names.
-enum class PhotoEdit { Left, Right, HorizontalFlip, VerticalFlip, Sepia, BlackWhite };
-
-// One operator adjustment of the placement: a move (dx, dy) or a zoom step.
-struct PlacementStep {
-    enum class Kind { Move, Zoom } kind = Kind::Move;
-    int32_t dx = 0;
-    int32_t dy = 0;
-    int32_t zoom = 0;
-};
+// The retouching edits of the photo edit window (by their command-line
+// names) and the operator's moves and zooms, as the portrait takes them.
+using lumavo::PhotoEdit;
+using lumavo::PlacementStep;
 
 struct Arguments {
     CommandKind command = CommandKind::Help;

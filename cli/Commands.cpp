@@ -52,13 +52,13 @@ PortraitRequest FittedRequest(const Arguments& arguments, PortraitRequest reques
 }
 
 // With --fit face: whether the photo was placed by its faces, on the standard error.
-void ReportFaceFit(const Arguments& arguments, const Portrait& portrait)
+void ReportFaceFit(const Arguments& arguments, const PreparedPortrait& portrait)
 {
     if (!arguments.fitFaces)
         return;
-    if (!portrait.photo.faceWarning.isEmpty())
-        PrintWarning(portrait.photo.faceWarning);
-    PrintErr(FaceFitNote(portrait.photo.framed));
+    if (!portrait.faceWarning.isEmpty())
+        PrintWarning(portrait.faceWarning);
+    PrintErr(FaceFitNote(portrait.framed));
 }
 
 } // namespace
@@ -129,7 +129,7 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const Portrait portrait = PreparePortrait(FittedRequest(
+    const PreparedPortrait portrait = PreparePortrait(FittedRequest(
         arguments, { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {} }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
@@ -138,7 +138,7 @@ int RunPlace(const Arguments& arguments)
     if (!portrait.templ.warning.isEmpty())
         PrintWarning(portrait.templ.warning);
     ReportFaceFit(arguments, portrait);
-    PrintOut(PlacementLine(portrait.photo.placement));
+    PrintOut(PlacementLine(portrait.portrait->Placement()));
     return kExitOk;
 }
 
@@ -149,7 +149,7 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    Portrait portrait = PreparePortrait(FittedRequest(
+    PreparedPortrait portrait = PreparePortrait(FittedRequest(
         arguments, { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
@@ -207,7 +207,7 @@ int RunBatch(const Arguments& arguments)
             error = messages::OutputIsBatchPhoto(outPath, photoAtPath.value(existing));
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
-            Portrait portrait = PreparePortrait(
+            PreparedPortrait portrait = PreparePortrait(
                 FittedRequest(arguments, { arguments.root, arguments.templateName, photoPath, {}, {}, caption }));
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
             if (error.isEmpty())

@@ -1,6 +1,7 @@
 #include "templates/Composition.h"
 
 #include "templates/LayerBlend.h"
+#include "templates/TemplateLayers.h"
 #include "templates/PhotoArea.h"
 #include "templates/PhotoScaling.h"
 
@@ -26,16 +27,14 @@ std::unique_ptr<PhotoImage> Deliver(CompositeSink* canvas, std::unique_ptr<Photo
 } // namespace
 
 struct Compositor::Cache {
-    // Background and foreground combined, with what the photo layer needs.
+    // The template layers in use, with the pictures they were combined from
+    // when the compositor combined them itself.
     struct Layers {
+        std::shared_ptr<const TemplateLayers> combined;
         int64_t backgroundKey = 0;
         int64_t foregroundKey = 0;
         QSize backgroundSize;
         QSize foregroundSize;
-        QImage background; // RGB32, any alpha flattened over black
-        QImage foreground; // straight ARGB32, or null when there is none
-        QImage base; // foreground over background
-        ForegroundCoverage coverage;
         uint64_t serial = 0;
     };
 
@@ -59,6 +58,7 @@ struct Compositor::Cache {
     uint64_t useClock = 0;
 
     bool UpdateLayers(const QImage& background, const QImage& foreground);
+    void UseLayers(std::shared_ptr<const TemplateLayers> combined);
     const ScaledPhoto* UpdateScaledPhoto(
         const QImage& photo, const PhotoPlacement& placement, const QRect& visible, const QSize& composite);
     Slot* TakeSlot(const QSize& size);
@@ -71,28 +71,27 @@ bool Compositor::Cache::UpdateLayers(const QImage& background, const QImage& for
         && layers.foregroundSize == foreground.size())
         return true;
     layers = Layers();
-    layers.background = FlattenOverBlack(background);
-    layers.foreground = ToStraightArgb(foreground);
-    if (layers.background.isNull() || (!foreground.isNull() && layers.foreground.isNull()))
+    std::shared_ptr<const TemplateLayers> combined = CombineLayers(background, foreground, ForegroundFit::AsGiven);
+    if (!combined)
         return false;
-    const QSize size = background.size();
-    layers.coverage.Build(layers.foreground, size.width(), size.height());
-    if (layers.foreground.isNull()) {
-        layers.base = layers.background;
-    } else {
-        layers.base = QImage(size, QImage::Format_RGB32);
-        if (layers.base.isNull())
-            return false;
-        BlendForegroundOver(layers.base, layers.background, layers.foreground, layers.coverage);
-    }
+    UseLayers(std::move(combined));
     layers.backgroundKey = background.cacheKey();
-    layers.backgroundSize = size;
+    layers.backgroundSize = background.size();
     layers.foregroundKey = foreground.cacheKey();
     layers.foregroundSize = foreground.size();
+    return true;
+}
+
+void Compositor::Cache::UseLayers(std::shared_ptr<const TemplateLayers> combined)
+{
+    if (layers.serial != 0 && layers.combined == combined)
+        return;
+    layers = Layers();
+    const QSize size = combined->base.size();
+    layers.combined = std::move(combined);
     layers.serial = nextSerial++;
     // Buffers of another template size are of no further use.
     std::erase_if(buffers, [&](const Slot& slot) { return slot.image.size() != size; });
-    return true;
 }
 
 const ScaledPhoto* Compositor::Cache::UpdateScaledPhoto(
@@ -160,12 +159,28 @@ std::unique_ptr<PhotoImage> Compositor::ComposeTemplate(CompositeSink* canvas, c
 {
     if (!background || background->IsNull())
         return Deliver(canvas, PhotoImage::Adopt(QImage(), InvalidParameter));
-    Cache& cache = *m_cache;
     const QImage noForeground;
     const QImage& foregroundImage = foreground && !foreground->IsNull() ? foreground->image() : noForeground;
-    if (!cache.UpdateLayers(background->image(), foregroundImage))
+    if (!m_cache->UpdateLayers(background->image(), foregroundImage))
         return Deliver(canvas, PhotoImage::Adopt(QImage(), OutOfMemory));
-    const Cache::Layers& layers = cache.layers;
+    return Compose(canvas, photo, placement);
+}
+
+std::unique_ptr<PhotoImage> Compositor::ComposeTemplate(CompositeSink* canvas,
+    std::shared_ptr<const TemplateLayers> layers, const PhotoImage* photo, const PhotoPlacement& placement)
+{
+    if (!layers)
+        return Deliver(canvas, PhotoImage::Adopt(QImage(), InvalidParameter));
+    m_cache->UseLayers(std::move(layers));
+    return Compose(canvas, photo, placement);
+}
+
+std::unique_ptr<PhotoImage> Compositor::Compose(
+    CompositeSink* canvas, const PhotoImage* photo, const PhotoPlacement& placement)
+{
+    Cache& cache = *m_cache;
+    const TemplateLayers& layers = *cache.layers.combined;
+    const uint64_t layersSerial = cache.layers.serial;
     const QSize size = layers.base.size();
 
     QRect photoRect;
@@ -181,9 +196,9 @@ std::unique_ptr<PhotoImage> Compositor::ComposeTemplate(CompositeSink* canvas, c
     Cache::Slot* slot = cache.TakeSlot(size);
     if (!slot)
         return Deliver(canvas, PhotoImage::Adopt(QImage(), OutOfMemory));
-    if (slot->baseSerial != layers.serial) {
+    if (slot->baseSerial != layersSerial) {
         CopyWhole(slot->image, layers.base);
-        slot->baseSerial = layers.serial;
+        slot->baseSerial = layersSerial;
         slot->photoSerial = 0;
         slot->drawn = QRect();
     }

@@ -8,6 +8,8 @@
 
 namespace lumavo {
 
+struct TemplateLayers;
+
 // Where the photo is drawn, in background pixels.
 struct PhotoPlacement {
     int32_t x = 0;
@@ -53,8 +55,14 @@ public:
     std::unique_ptr<PhotoImage> ComposeTemplate(CompositeSink* canvas, const PhotoImage* foreground,
                                                 const PhotoImage* photo, const PhotoImage* background,
                                                 const PhotoPlacement& placement);
+    // The same on layers combined beforehand (kept while in use). Without
+    // layers the composite is a failed picture.
+    std::unique_ptr<PhotoImage> ComposeTemplate(CompositeSink* canvas, std::shared_ptr<const TemplateLayers> layers,
+                                                const PhotoImage* photo, const PhotoPlacement& placement);
 
 private:
+    std::unique_ptr<PhotoImage> Compose(CompositeSink* canvas, const PhotoImage* photo,
+                                        const PhotoPlacement& placement);
     struct Cache;
     std::unique_ptr<Cache> m_cache;
 };

@@ -5,11 +5,10 @@
 #include "templates/LayerBlend.h"
 #include "templates/PhotoArea.h"
 #include "templates/PhotoScaling.h"
+#include "templates/TemplateLayers.h"
 
 #include <QPainter>
 
-#include <new>
-#include <thread>
 
 namespace lumavo {
 
@@ -21,88 +20,49 @@ int32_t Rescale(int32_t value, int32_t loaded, int32_t recorded)
     return SaturateInt32(int64_t(value) * loaded / recorded);
 }
 
-struct LoadedLayers {
-    std::unique_ptr<PhotoImage> background;
-    std::unique_ptr<PhotoImage> foreground;
-};
-
-// A template picture; memory running out on the way is a failed picture,
-// not an exception on a thread of its own.
-std::unique_ptr<PhotoImage> LoadLayer(const QString& path)
+// A picture of its own to draw on; false when memory for the copy ran out.
+bool Detach(QImage& picture)
 {
-    try {
-        return PhotoImage::FromFile(path, kMaxTemplatePictureBytes);
-    } catch (const std::bad_alloc&) {
-        return PhotoImage::Adopt(QImage(), OutOfMemory);
-    }
-}
-
-// Both template pictures, decoded side by side.
-LoadedLayers LoadLayers(const TemplateFolder& folder)
-{
-    LoadedLayers layers;
-    const QString foregroundPath = folder.File(QString::fromLatin1(kForegroundFile));
-    std::thread foregroundReader;
-    try {
-        foregroundReader = std::thread([&] { layers.foreground = LoadLayer(foregroundPath); });
-    } catch (const std::system_error&) {
-        // No second thread to be had: read it afterwards.
-    }
-    layers.background = LoadLayer(folder.File(QString::fromLatin1(kBackgroundFile)));
-    if (foregroundReader.joinable())
-        foregroundReader.join();
-    else
-        layers.foreground = LoadLayer(foregroundPath);
-    return layers;
+    picture.detach();
+    return !picture.isNull();
 }
 
 } // namespace
-
-// Both layers at the background's size and the foreground laid over the
-// background once; the combined picture becomes the finished picture.
-struct OutputTemplate::Layers {
-    QImage background; // RGB32, any alpha flattened over black
-    QImage foreground; // straight ARGB32
-    ForegroundCoverage coverage;
-    QImage combined; // foreground over background, RGB32
-};
 
 OutputTemplate::OutputTemplate() = default;
 OutputTemplate::OutputTemplate(OutputTemplate&&) noexcept = default;
 OutputTemplate& OutputTemplate::operator=(OutputTemplate&&) noexcept = default;
 OutputTemplate::~OutputTemplate() = default;
 
-QSize OutputTemplate::size() const
-{
-    return m_layers ? m_layers->background.size() : QSize(0, 0);
-}
-
 OutputTemplate OutputTemplate::Load(const TemplateFolder& folder)
 {
-    OutputTemplate result;
-    LoadedLayers loaded = LoadLayers(folder);
-    // The background is judged first, so its failure is the one reported.
-    if (loaded.background->TakeStatus() != Ok || loaded.foreground->TakeStatus() != Ok) {
+    const TemplatePictures pictures = LoadTemplatePictures(folder);
+    // Both pictures must be there; the background is judged first.
+    if (!pictures.error.isEmpty() || !pictures.foreground) {
+        OutputTemplate result;
         result.m_error = kOutputReadError;
         return result;
     }
-    auto layers = std::make_unique<Layers>();
-    const QSize size = loaded.background->image().size();
-    layers->background = FlattenOverBlack(loaded.background->image());
-    QImage foreground = loaded.foreground->image();
-    loaded = LoadedLayers();
-    if (foreground.size() != size)
-        foreground = foreground.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    layers->foreground = ToStraightArgb(foreground);
-    layers->combined = QImage(size, QImage::Format_RGB32);
-    if (!layers->combined.isNull() && !layers->background.isNull() && !layers->foreground.isNull()) {
-        layers->coverage.Build(layers->foreground, size.width(), size.height());
-        BlendForegroundOver(layers->combined, layers->background, layers->foreground, layers->coverage);
-    } else {
-        // Out of memory: the rendering says so instead of drawing.
-        layers->combined = QImage();
-    }
+    return FromPictures(pictures.background->image(), pictures.foreground->image());
+}
+
+OutputTemplate OutputTemplate::FromPictures(const QImage& background, const QImage& foreground)
+{
+    OutputTemplate result;
+    result.m_size = background.size();
+    result.m_layers = CombineLayers(background, foreground, ForegroundFit::ToBackground);
+    // Out of memory: the rendering says so instead of drawing.
+    result.m_outOfMemory = !result.m_layers;
+    return result;
+}
+
+OutputTemplate OutputTemplate::FromLayers(std::shared_ptr<TemplateLayers> layers)
+{
+    OutputTemplate result;
     result.m_layers = std::move(layers);
+    result.m_outOfMemory = !result.m_layers;
+    if (result.m_layers)
+        result.m_size = result.m_layers->base.size();
     return result;
 }
 
@@ -122,16 +82,19 @@ RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, cons
     RenderResult result;
     // The placement is scaled by loaded / recorded size; without a recorded
     // size there is nothing to scale it by.
-    if (recordedWidth <= 0 || recordedHeight <= 0 || !layers.m_error.isEmpty() || !layers.m_layers) {
+    if (recordedWidth <= 0 || recordedHeight <= 0 || !layers.m_error.isEmpty()
+        || (!layers.m_layers && !layers.m_outOfMemory)) {
         result.error = kOutputReadError;
         return result;
     }
-    const std::unique_ptr<OutputTemplate::Layers> taken = std::move(layers.m_layers);
-    if (taken->combined.isNull()) {
+    const std::shared_ptr<TemplateLayers> taken = std::move(layers.m_layers);
+    if (!taken) {
         result.error = kOutputMemoryError;
         return result;
     }
-    QImage picture = std::move(taken->combined);
+    // The picture starts as the combined layers; while others hold them
+    // too (a portrait keeps them for the next rendering) it draws on a copy.
+    QImage picture = taken.use_count() == 1 ? std::move(taken->base) : taken->base;
     const QSize size = picture.size();
 
     if (photo && !photo->IsNull()) {
@@ -150,11 +113,19 @@ RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, cons
                 return result;
             }
             // The picture holds foreground over background: it is its own base.
+            if (!Detach(picture)) {
+                result.error = kOutputMemoryError;
+                return result;
+            }
             DrawPhotoArea(picture, picture, taken->background, taken->foreground, taken->coverage,
                 PhotoLayerOf(scaled, scaledPlacement), visible);
         }
     }
 
+    if (!Detach(picture)) {
+        result.error = kOutputMemoryError;
+        return result;
+    }
     {
         QPainter surface(&picture);
         DrawCaption(surface, size.width(), size.height(), captionText);

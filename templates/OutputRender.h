@@ -12,6 +12,8 @@
 
 namespace lumavo {
 
+struct TemplateLayers;
+
 inline const QString kOutputReadError = QStringLiteral("读取图库时出错，请重装图库试试");
 // A finished picture is never handed back with a layer missing.
 inline const QString kOutputMemoryError = QStringLiteral("内存不足，无法制作成品相片，请关闭其他程序后再试");
@@ -29,6 +31,10 @@ struct RenderResult {
 class OutputTemplate {
 public:
     static OutputTemplate Load(const TemplateFolder& folder);
+    // From pictures read already (the foreground is fitted to the background).
+    static OutputTemplate FromPictures(const QImage& background, const QImage& foreground);
+    // From layers combined already, shared with whoever else holds them.
+    static OutputTemplate FromLayers(std::shared_ptr<TemplateLayers> layers);
 
     OutputTemplate(OutputTemplate&&) noexcept;
     OutputTemplate& operator=(OutputTemplate&&) noexcept;
@@ -37,13 +43,14 @@ public:
     // kOutputReadError when a template picture could not be read.
     const QString& error() const { return m_error; }
     // The background's size (0 x 0 when it could not be read).
-    QSize size() const;
+    QSize size() const { return m_size; }
 
 private:
     OutputTemplate();
-    struct Layers;
-    std::unique_ptr<Layers> m_layers;
+    std::shared_ptr<TemplateLayers> m_layers;
+    QSize m_size { 0, 0 };
     QString m_error;
+    bool m_outOfMemory = false;
 
     friend RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo,
                                      const PhotoPlacement& placement, int32_t recordedWidth,

@@ -4,6 +4,10 @@
 
 #include <QDir>
 
+#include <new>
+#include <system_error>
+#include <thread>
+
 namespace lumavo {
 
 namespace {
@@ -56,19 +60,43 @@ LayerRect ReadLayerRect(const TemplateFolder& folder)
     return ReadLayerFile(folder).rect;
 }
 
+namespace {
+
+// A template picture; memory running out on the way is a failed picture,
+// not an exception on a thread of its own.
+std::unique_ptr<PhotoImage> LoadTemplatePicture(const QString& path)
+{
+    try {
+        return PhotoImage::FromFile(path, kMaxTemplatePictureBytes);
+    } catch (const std::bad_alloc&) {
+        return PhotoImage::Adopt(QImage(), OutOfMemory);
+    }
+}
+
+} // namespace
+
 TemplatePictures LoadTemplatePictures(const TemplateFolder& folder)
 {
     TemplatePictures pictures;
-    pictures.background
-        = PhotoImage::FromFile(folder.File(QString::fromLatin1(kBackgroundFile)), kMaxTemplatePictureBytes);
+    // The foreground decodes on a second thread while the background does.
+    const QString foregroundPath = folder.File(QString::fromLatin1(kForegroundFile));
+    std::unique_ptr<PhotoImage> foreground;
+    std::thread foregroundReader;
+    try {
+        foregroundReader = std::thread([&] { foreground = LoadTemplatePicture(foregroundPath); });
+    } catch (const std::system_error&) {
+        // No second thread to be had: read it afterwards.
+    }
+    pictures.background = LoadTemplatePicture(folder.File(QString::fromLatin1(kBackgroundFile)));
     pictures.status = pictures.background->TakeStatus();
+    if (foregroundReader.joinable())
+        foregroundReader.join();
     if (pictures.status != Ok) {
-        // Without a background there is no template; the foreground is not tried.
+        // Without a background there is no template; no foreground is handed out.
         pictures.error = kTemplateLibraryError;
         return pictures;
     }
-    pictures.foreground
-        = PhotoImage::FromFile(folder.File(QString::fromLatin1(kForegroundFile)), kMaxTemplatePictureBytes);
+    pictures.foreground = foreground ? std::move(foreground) : LoadTemplatePicture(foregroundPath);
     pictures.status = pictures.foreground->TakeStatus();
     if (pictures.status != Ok)
         pictures.error = kTemplateLibraryError;

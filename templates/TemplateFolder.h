@@ -79,7 +79,8 @@ struct TemplatePictures {
     Status status = Ok;
 };
 
-// Loads bs.lmv, then (only if that worked) fs.lmv.
+// Reads bs.lmv and fs.lmv side by side (the one reader of a template's
+// pictures). Without a background no foreground is handed back.
 TemplatePictures LoadTemplatePictures(const TemplateFolder& folder);
 
 } // namespace lumavo

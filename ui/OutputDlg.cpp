@@ -5,7 +5,6 @@
 #include "platform/ProgramFolder.h"
 #include "skin/SkinLibrary.h"
 #include "templates/Caption.h"
-#include "templates/OutputRender.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/FileListDates.h"
@@ -140,12 +139,7 @@ bool PrintPicture(PhotoImage* picture, int32_t x, int32_t y, int32_t width, int3
 }
 
 struct COutputDlg::State {
-    const PhotoImage* composite = nullptr;
-    const PhotoImage* photo = nullptr;
-    TemplateFolder folder;
-    PhotoPlacement placement {};
-    int32_t backgroundWidth = 0;
-    int32_t backgroundHeight = 0;
+    Portrait* portrait = nullptr; // borrowed
 
     CPhotoCanvas* canvas = nullptr;
     QGroupBox* sizeGroup = nullptr;
@@ -185,30 +179,9 @@ COutputDlg::COutputDlg(QWidget* parent)
 
 COutputDlg::~COutputDlg() = default;
 
-void COutputDlg::SetComposite(const PhotoImage* composite)
+void COutputDlg::SetPortrait(Portrait* portrait)
 {
-    m_state->composite = composite;
-}
-
-void COutputDlg::SetFolder(const TemplateFolder& folder)
-{
-    m_state->folder = folder;
-}
-
-void COutputDlg::SetPhoto(const PhotoImage* photo)
-{
-    m_state->photo = photo;
-}
-
-void COutputDlg::SetPlacement(const PhotoPlacement& placement)
-{
-    m_state->placement = placement;
-}
-
-void COutputDlg::SetBackgroundSize(int32_t width, int32_t height)
-{
-    m_state->backgroundWidth = width;
-    m_state->backgroundHeight = height;
+    m_state->portrait = portrait;
 }
 
 int COutputDlg::exec()
@@ -248,7 +221,7 @@ void COutputDlg::InitDialog()
     CoverScreenWithoutWindowManager(this);
 
     m_state->canvas->setGeometry(kCanvasGeometry);
-    m_state->canvas->SetImage(m_state->composite);
+    m_state->canvas->SetImage(m_state->portrait ? m_state->portrait->Composite() : nullptr);
     m_state->canvas->update();
 
     m_state->sizeGroup->setGeometry(730, 60, 60, 400);
@@ -263,17 +236,20 @@ void COutputDlg::InitDialog()
 RenderResult COutputDlg::Render()
 {
     RenderResult rendered;
-    {
+    if (m_state->portrait) {
         BusyCursor busy;
-        rendered = RenderOutput(m_state->folder, m_state->photo, m_state->placement, m_state->backgroundWidth,
-            m_state->backgroundHeight, CaptionTextOrDefault(ReadCaptionSetting(SettingsPath())));
+        rendered = m_state->portrait->RenderFinished(CaptionTextOrDefault(ReadCaptionSetting(SettingsPath())));
     }
     if (!rendered.error.isEmpty() || !rendered.picture) {
-        QMessageBox::warning(
-            this, kWindowTitle, rendered.error.isEmpty() ? kOutputReadError : rendered.error, QMessageBox::Ok);
+        ShowRenderError(rendered.error);
         rendered.picture.reset();
     }
     return rendered;
+}
+
+void COutputDlg::ShowRenderError(const QString& error)
+{
+    QMessageBox::warning(this, kWindowTitle, error.isEmpty() ? kOutputReadError : error, QMessageBox::Ok);
 }
 
 void COutputDlg::OnSave()
@@ -305,17 +281,20 @@ void COutputDlg::OnSave()
         return;
     }
 
-    RenderResult rendered = Render();
-    if (!rendered.picture)
-        return;
-    Status status = Ok;
-    {
+    SaveOutcome saved;
+    if (m_state->portrait) {
         BusyCursor busy;
-        // Read at every save: the operator may change it while the window is open.
+        // Read at every save: the operator may change them while the window is open.
         const int quality = ReadQuality(SettingsPath());
-        status = SaveImage(rendered.picture, path, quality);
+        saved = m_state->portrait->Save(path, CaptionTextOrDefault(ReadCaptionSetting(SettingsPath())), quality);
+    } else {
+        saved.renderError = kOutputReadError;
     }
-    if (status != Ok) {
+    if (!saved.renderError.isEmpty()) {
+        ShowRenderError(saved.renderError);
+        return;
+    }
+    if (const Status status = saved.status; status != Ok) {
         m_state->status->clear();
         QMessageBox::warning(
             this, kWindowTitle, failure.arg(shownPath, SaveFailureReason(status, path)), QMessageBox::Ok);

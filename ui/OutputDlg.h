@@ -1,9 +1,8 @@
 #pragma once
 
 #include "imaging/PhotoImage.h"
-#include "templates/Composition.h"
 #include "templates/OutputRender.h"
-#include "templates/TemplateFolder.h"
+#include "templates/Portrait.h"
 #include "ui/CommandDialog.h"
 
 #include <QRect>
@@ -50,19 +49,16 @@ void TurnPageToPicture(QPrinter& printer, int32_t pictureWidth, int32_t pictureH
 bool PrintPicture(PhotoImage* picture, int32_t x, int32_t y, int32_t width, int32_t height, QPrinter& printer);
 
 // The last working step: previews the composite, saves or prints the
-// finished picture (rendered afresh from the template files, with the
-// caption). Borrows the photo and the composite of the layout window.
+// finished picture (from the template's files as they are, with the
+// caption). A view over the portrait of the layout window, which it borrows.
 class COutputDlg : public CCommandDialog {
     Q_OBJECT
 public:
     explicit COutputDlg(QWidget* parent = nullptr);
     ~COutputDlg() override;
 
-    void SetComposite(const PhotoImage* composite);
-    void SetFolder(const TemplateFolder& folder);
-    void SetPhoto(const PhotoImage* photo);
-    void SetPlacement(const PhotoPlacement& placement);
-    void SetBackgroundSize(int32_t width, int32_t height);
+    // The portrait to show and finish (borrowed; it outlives the window).
+    void SetPortrait(Portrait* portrait);
 
     int exec() override;
 
@@ -79,6 +75,7 @@ private:
     // The finished picture, rendered afresh; none (after telling the
     // operator) when the template could not be read.
     RenderResult Render();
+    void ShowRenderError(const QString& error);
 
     struct State;
     std::unique_ptr<State> m_state;

@@ -1,7 +1,5 @@
 #include "ui/PhotoEditDlg.h"
 
-#include "imaging/ChromaKey.h"
-#include "imaging/SkinSmoothing.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/PhotoCanvas.h"
@@ -77,6 +75,8 @@ const QString kTitle = QStringLiteral("编辑处理相片");
 
 CPhotoEditDlg::CPhotoEditDlg(QWidget* parent)
     : CCommandDialog(parent)
+    , m_own(std::make_unique<Portrait>())
+    , m_portrait(m_own.get())
 {
     setWindowTitle(kTitle);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -136,20 +136,35 @@ void CPhotoEditDlg::MapCommands()
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
 }
 
+void CPhotoEditDlg::SetPortrait(Portrait* portrait)
+{
+    m_own.reset();
+    m_portrait = portrait;
+}
+
 void CPhotoEditDlg::SetPhoto(std::unique_ptr<PhotoImage> photo)
 {
-    m_made.reset();
-    m_initial = std::move(photo);
+    if (!m_own) {
+        m_own = std::make_unique<Portrait>();
+        m_portrait = m_own.get();
+    }
+    m_portrait->SetPhoto(std::move(photo));
+    m_portrait->BeginEdit();
 }
 
 std::unique_ptr<PhotoImage> CPhotoEditDlg::TakePhoto()
 {
-    return m_made ? std::move(m_made) : std::move(m_initial);
+    return m_portrait->TakePhoto();
+}
+
+const PhotoImage* CPhotoEditDlg::InitialPicture() const
+{
+    return m_portrait->OriginalPhoto();
 }
 
 PhotoImage* CPhotoEditDlg::Current() const
 {
-    return m_made ? m_made.get() : m_initial.get();
+    return m_portrait->Photo();
 }
 
 int CPhotoEditDlg::exec()
@@ -160,6 +175,7 @@ int CPhotoEditDlg::exec()
 
 void CPhotoEditDlg::InitDialog()
 {
+    m_portrait->BeginEdit();
     // The picture given is the initial picture (SetPhoto): the same object, not a copy.
     m_canvas->SetImage(Current());
     ShowPickHint();
@@ -175,7 +191,7 @@ void CPhotoEditDlg::OnRotateFlip(RotateFlipType code)
     if (!Current())
         return;
     // A failure is kept in the picture's lastStatus; the display is refreshed anyway.
-    RotateFlip(*Current(), code);
+    m_portrait->Turn(code);
     Redisplay();
 }
 
@@ -183,7 +199,7 @@ void CPhotoEditDlg::OnToneStyle(ToneKernel kernel)
 {
     if (!Current())
         return;
-    ReplaceCurrent(WhileBusy([&] { return ApplyToneFilter(Current(), kernel); }));
+    ShowEdit(WhileBusy([&] { return m_portrait->ApplyTone(kernel); }));
 }
 
 void CPhotoEditDlg::OnWhiteSpot(uint32_t x, uint32_t y)
@@ -192,14 +208,13 @@ void CPhotoEditDlg::OnWhiteSpot(uint32_t x, uint32_t y)
         return;
     // The click's coordinates as the window message carries them. The spot
     // shows at once, not only at the canvas's next repaint.
-    PaintWhiteSpot(*Current(), int32_t(x), int32_t(y));
+    m_portrait->PaintWhiteSpot(int32_t(x), int32_t(y));
     Redisplay();
 }
 
 void CPhotoEditDlg::OnInitialPhoto()
 {
-    // Nothing else can bring back the picture that was current.
-    m_made.reset();
+    m_portrait->BackToOriginal();
     Redisplay();
 }
 
@@ -225,11 +240,12 @@ void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
 {
     if (!Current())
         return;
-    const std::optional<uint32_t> backdrop = SampleBackdropColor(*Current(), x, y);
-    if (!backdrop)
+    const EditResult keyed = WhileBusy([&] { return m_portrait->KeyOutBackdropAt(x, y); });
+    // A click without a backdrop colour leaves the pick armed.
+    if (keyed == EditResult::NoBackdrop)
         return;
     m_backdropPickArmed = false;
-    ReplaceCurrent(WhileBusy([&] { return KeyOutBackdrop(*Current(), *backdrop); }));
+    ShowEdit(keyed);
     ShowPickHint();
 }
 
@@ -237,21 +253,21 @@ void CPhotoEditDlg::OnSmoothSkin()
 {
     if (!Current())
         return;
-    ReplaceCurrent(WhileBusy([&] { return SmoothSkin(*Current()); }));
+    ShowEdit(WhileBusy([&] { return m_portrait->SmoothSkin(); }));
 }
 
 void CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture)
 {
-    if (!picture)
-        return;
-    // A picture that could not be made (no memory for it) replaces nothing.
-    if (picture->IsNull()) {
+    ShowEdit(m_portrait->Replace(std::move(picture)));
+}
+
+void CPhotoEditDlg::ShowEdit(EditResult result)
+{
+    // A picture that could not be made (no memory for it) replaced nothing.
+    if (result == EditResult::NoMemory)
         ShowMessage(QStringLiteral("内存不足，无法完成处理"));
-        return;
-    }
-    // Assigning releases the previous made picture; the initial one is kept apart.
-    m_made = std::move(picture);
-    Redisplay();
+    else if (result == EditResult::Replaced)
+        Redisplay();
 }
 
 void CPhotoEditDlg::Redisplay()

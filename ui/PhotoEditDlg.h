@@ -3,6 +3,7 @@
 #include "imaging/GeometricEdits.h"
 #include "imaging/PhotoImage.h"
 #include "imaging/ToneFilters.h"
+#include "templates/Portrait.h"
 #include "ui/CommandDialog.h"
 #include "ui/PhotoCanvas.h"
 
@@ -17,7 +18,9 @@ namespace lumavo {
 
 // The retouching window: turns and flips, two tone styles, keying, skin
 // smoothing, a white spot, and hand-offs to outside programs through the
-// exchange file. It works on the caller's picture itself: turns, flips and
+// exchange file. A view over a portrait: the layout window lends it its
+// own (SetPortrait); given a picture alone (SetPhoto) the window keeps a
+// portrait of its own for it. It works on the caller's picture itself: turns, flips and
 // the white spot change the current picture in place; the tone styles,
 // keying, smoothing and the reload make a new picture that becomes the
 // current one; "原始相片" goes back to the picture the window was opened
@@ -30,6 +33,9 @@ public:
     explicit CPhotoEditDlg(QWidget* parent = nullptr);
     ~CPhotoEditDlg() override;
 
+    // The portrait to edit (borrowed), before the window runs; its owner
+    // ends the edit (Portrait::EndEdit) after the window has closed.
+    void SetPortrait(Portrait* portrait);
     // The picture to edit, before the window runs (null: none).
     void SetPhoto(std::unique_ptr<PhotoImage> photo);
     // Hands the current picture back after the window has closed. The
@@ -40,7 +46,7 @@ public:
     int exec() override;
 
     const PhotoImage* CurrentPicture() const { return Current(); }
-    const PhotoImage* InitialPicture() const { return m_initial.get(); }
+    const PhotoImage* InitialPicture() const;
     CPhotoCanvas* Canvas() const { return m_canvas; }
     // The line under the picture that tells what a click on it will do.
     QString PickHint() const;
@@ -78,6 +84,8 @@ private:
     // Makes a picture a command produced the current one and shows it; the
     // picture it replaces is released unless it is the initial picture.
     void ReplaceCurrent(std::unique_ptr<PhotoImage> picture);
+    // Shows what an edit that makes a new picture came to.
+    void ShowEdit(EditResult result);
     void Redisplay();
     void ShowPickHint();
     // Writes the current picture as the exchange file; its path, or empty
@@ -86,9 +94,9 @@ private:
     void ShowMessage(const QString& text);
     void ReportStartFailure(const QString& program);
 
-    std::unique_ptr<PhotoImage> m_initial;
-    // The newest picture a command made, while it is the current one.
-    std::unique_ptr<PhotoImage> m_made;
+    // The window's own portrait, when none was lent to it.
+    std::unique_ptr<Portrait> m_own;
+    Portrait* m_portrait = nullptr;
     CPhotoCanvas* m_canvas = nullptr;
     QLabel* m_hint = nullptr;
     // The next click on the picture names the backdrop colour to key out.

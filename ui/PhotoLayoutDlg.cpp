@@ -1,7 +1,6 @@
 #include "ui/PhotoLayoutDlg.h"
 
 #include "framing/FramingSettings.h"
-#include "framing/SmartFraming.h"
 #include "platform/ProgramFolder.h"
 #include "skin/SkinLibrary.h"
 #include "ui/BusyCursor.h"
@@ -59,16 +58,11 @@ bool IsAdjustKey(int key, Qt::KeyboardModifiers modifiers)
 } // namespace
 
 struct CPhotoLayoutDlg::State {
-    PhotoPlacement placement;
-    std::unique_ptr<PhotoImage> foreground;
-    std::unique_ptr<PhotoImage> photo;
-    std::unique_ptr<PhotoImage> background;
-    std::unique_ptr<PhotoImage> composite;
-    TemplateFolder folder;
+    // The portrait being made; the edit and output windows borrow it. Kept
+    // for the window's life: its compositor reuses the template layers, the
+    // scaled photo and the composite buffers from one key press to the next.
+    Portrait portrait;
     CPhotoCanvas* canvas = nullptr;
-    // Kept for the window's life: it reuses the template layers, the scaled
-    // photo and the composite buffers from one key press to the next.
-    Compositor compositor;
     bool filtering = false;
     QLabel* status = nullptr;
     CSmartFramer* framer = nullptr;
@@ -121,7 +115,7 @@ void CPhotoLayoutDlg::SetSuggestedPhoto(const QString& path)
 
 void CPhotoLayoutDlg::SetFolder(const TemplateFolder& folder)
 {
-    m_state->folder = folder;
+    m_folder = folder;
     // The title bar names the template being worked on.
     const QString name = QDir(folder.path()).dirName();
     setWindowTitle(name.isEmpty() ? kWindowTitle : kWindowTitle + QStringLiteral(" - ") + name);
@@ -142,17 +136,22 @@ int CPhotoLayoutDlg::exec()
 
 const PhotoPlacement& CPhotoLayoutDlg::Placement() const
 {
-    return m_state->placement;
+    return m_state->portrait.Placement();
 }
 
 const PhotoImage* CPhotoLayoutDlg::Photo() const
 {
-    return m_state->photo.get();
+    return m_state->portrait.Photo();
 }
 
 const PhotoImage* CPhotoLayoutDlg::Composite() const
 {
-    return m_state->composite.get();
+    return m_state->portrait.Composite();
+}
+
+Portrait& CPhotoLayoutDlg::Model() const
+{
+    return m_state->portrait;
 }
 
 CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
@@ -168,19 +167,19 @@ bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
         m_state->keysWaiting.emplace_back(key, modifiers);
         return true;
     }
-    PhotoPlacement& placement = m_state->placement;
+    Portrait& portrait = m_state->portrait;
     switch (key) {
     case Qt::Key_Left:
-        placement = MovePlacement(placement, -kMoveStep, 0);
+        portrait.Move(-kMoveStep, 0);
         break;
     case Qt::Key_Up:
-        placement = MovePlacement(placement, 0, -kMoveStep);
+        portrait.Move(0, -kMoveStep);
         break;
     case Qt::Key_Right:
-        placement = MovePlacement(placement, kMoveStep, 0);
+        portrait.Move(kMoveStep, 0);
         break;
     case Qt::Key_Down:
-        placement = MovePlacement(placement, 0, kMoveStep);
+        portrait.Move(0, kMoveStep);
         break;
     case Qt::Key_F:
         // The placement changes when the search is done.
@@ -188,13 +187,13 @@ bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
         return true;
     case Qt::Key_Plus:
     case Qt::Key_Minus:
-        placement = ZoomPlacement(placement, key == Qt::Key_Plus ? kZoomStep : -kZoomStep);
+        portrait.Zoom(key == Qt::Key_Plus ? kZoomStep : -kZoomStep);
         break;
     default:
         return false;
     }
     // Without a photo the picture does not depend on the placement.
-    if (!m_state->photo)
+    if (!portrait.Photo())
         return true;
     Recompose();
     // Only the picture changes; the canvas has no background of its own, so
@@ -208,10 +207,8 @@ bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
     if (path.isEmpty())
         return false;
     const BusyCursor busy;
-    std::unique_ptr<PhotoImage> photo = PhotoImage::FromFile(path);
-    if (photo->TakeStatus() != Ok || photo->IsNull())
+    if (!m_state->portrait.LoadPhoto(path))
         return false;
-    m_state->photo = std::move(photo);
     FitPhoto();
     Recompose();
     m_state->canvas->update();
@@ -225,11 +222,12 @@ bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
 void CPhotoLayoutDlg::OnSmartFraming()
 {
     State& state = *m_state;
-    if (!state.photo || state.photo->IsNull()) {
+    const PhotoImage* photo = state.portrait.Photo();
+    if (!photo || photo->IsNull()) {
         SetStatus(QStringLiteral("请先选择相片，再用智能构图"));
         return;
     }
-    const QImage& picture = state.photo->image();
+    const QImage& picture = photo->image();
     if (state.framer->Known(picture)) {
         FrameWithResult(picture.cacheKey());
         return;
@@ -288,24 +286,21 @@ void CPhotoLayoutDlg::FinishSmartFraming()
 void CPhotoLayoutDlg::FrameWithResult(qint64 pictureKey)
 {
     State& state = *m_state;
+    const PhotoImage* photo = state.portrait.Photo();
     // A result for a picture that has since been edited or replaced is not used.
-    if (!state.photo || state.photo->image().cacheKey() != pictureKey)
+    if (!photo || photo->image().cacheKey() != pictureKey)
         return;
-    const auto result = state.framer->Known(state.photo->image());
+    const auto result = state.framer->Known(photo->image());
     if (!result)
         return;
     if (!result->error.isEmpty()) {
         SetStatus(result->error);
         return;
     }
-    const QSize size(int(state.photo->Width()), int(state.photo->Height()));
-    const FittedPlacement fitted
-        = FitToOpening(ReadLayerRect(state.folder), size, result->subject, ReadFramingGoal(SettingsPath()));
-    if (!fitted.framed) {
+    if (!result->subject || !state.portrait.FrameFaces(*result->subject, ReadFramingGoal(SettingsPath()))) {
         SetStatus(QStringLiteral("没有找到人脸，相片位置未改变"));
         return;
     }
-    state.placement = fitted.placement;
     Recompose();
     state.canvas->update();
     SetStatus(QStringLiteral("智能构图：已按人脸放好，可用方向键和小键盘 +、- 微调"));
@@ -345,20 +340,18 @@ void CPhotoLayoutDlg::InitDialog()
     State& state = *m_state;
     state.canvas->setGeometry(kCanvasGeometry);
 
-    TemplatePictures pictures = LoadTemplatePictures(state.folder);
-    state.background = std::move(pictures.background);
-    state.foreground = std::move(pictures.foreground);
-    if (!pictures.error.isEmpty()) {
-        QMessageBox box(QMessageBox::Warning, windowTitle(), pictures.error, QMessageBox::Ok, this);
+    const TemplateReading& reading = state.portrait.LoadTemplate(m_folder);
+    if (!reading.error.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), reading.error, QMessageBox::Ok, this);
         box.exec();
     }
 
-    state.photo.reset();
-    state.placement = PhotoPlacement();
+    state.portrait.SetPhoto(nullptr);
+    state.portrait.SetPlacement(PhotoPlacement());
     AskForPhoto();
     // Background and foreground alone when no photo came (a loaded photo
     // has been composed already).
-    if (!state.photo)
+    if (!state.portrait.Photo())
         Recompose();
 }
 
@@ -385,52 +378,41 @@ void CPhotoLayoutDlg::AskForPhoto()
 
 void CPhotoLayoutDlg::Recompose()
 {
-    State& state = *m_state;
-    // The new composite is made before the previous one is released.
-    state.composite = state.compositor.ComposeTemplate(
-        state.canvas, state.foreground.get(), state.photo.get(), state.background.get(), state.placement);
+    m_state->portrait.Compose(m_state->canvas);
 }
 
 void CPhotoLayoutDlg::OnNextStep()
 {
     // The output shows the framing asked for.
     FinishSmartFraming();
-    State& state = *m_state;
-    if (!state.photo)
+    if (!m_state->portrait.Photo())
         return;
     COutputDlg output;
-    output.SetFolder(state.folder);
-    output.SetComposite(state.composite.get());
-    output.SetPhoto(state.photo.get());
-    output.SetPlacement(state.placement);
-    const bool hasBackground = state.background && !state.background->IsNull();
-    output.SetBackgroundSize(hasBackground ? int32_t(state.background->Width()) : 0,
-        hasBackground ? int32_t(state.background->Height()) : 0);
+    output.SetPortrait(&m_state->portrait);
     output.exec();
 }
 
 void CPhotoLayoutDlg::FitPhoto()
 {
-    State& state = *m_state;
     // The opening is read afresh: the template's files are the authority.
-    state.placement
-        = PlacePhoto(ReadLayerRect(state.folder), int32_t(state.photo->Width()), int32_t(state.photo->Height()));
+    m_state->portrait.Place();
 }
 
 void CPhotoLayoutDlg::OnEditPhoto()
 {
     FinishSmartFraming();
     State& state = *m_state;
-    if (!state.photo)
+    if (!state.portrait.Photo())
         return;
     CPhotoEditDlg edit;
-    edit.SetPhoto(std::move(state.photo));
+    edit.SetPortrait(&state.portrait);
     const int result = edit.exec();
-    // The edited picture comes back whichever button closed the window; it
-    // may be another object than the one given.
-    state.photo = edit.TakePhoto();
+    // The edited picture is the photo whichever button closed the window;
+    // it may be another object than the one the edit started from, which
+    // is then released.
+    state.portrait.EndEdit();
     // A fresh fit, which follows a quarter turn that changed the proportions.
-    if (result == kCmdOk && state.photo)
+    if (result == kCmdOk && state.portrait.Photo())
         FitPhoto();
     Recompose();
     state.canvas->update();

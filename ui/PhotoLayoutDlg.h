@@ -1,7 +1,7 @@
 #pragma once
 
 #include "imaging/PhotoImage.h"
-#include "templates/Composition.h"
+#include "templates/Portrait.h"
 #include "templates/TemplateFolder.h"
 #include "ui/CommandDialog.h"
 
@@ -39,6 +39,8 @@ public:
     const PhotoImage* Photo() const;
     const PhotoImage* Composite() const;
     CPhotoCanvas* Canvas() const;
+    // The portrait this window makes (it owns it; the edit and output windows borrow it).
+    Portrait& Model() const;
 
     // What one adjusting key does: move or zoom, recompose, repaint. Returns
     // false for keys that are not adjusting keys.
@@ -78,6 +80,7 @@ private:
 
     struct State;
     std::unique_ptr<State> m_state;
+    TemplateFolder m_folder;
 };
 
 } // namespace lumavo

@@ -68,7 +68,7 @@ protected:
 
 TEST_F(CliFaceFit, PlaceFramesTheFaceOnTheGoalsInEverySampleTemplate)
 {
-    for (const QString templateName : { QStringLiteral("4R-classic-cream"), QStringLiteral("6R-sage-landscape") }) {
+    for (const QString& templateName : { QStringLiteral("4R-classic-cream"), QStringLiteral("6R-sage-landscape") }) {
         SCOPED_TRACE(templateName.toStdString());
         const LayerRect opening = SampleOpening(templateName);
         ASSERT_GT(opening.right - opening.left, 0);

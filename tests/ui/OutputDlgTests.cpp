@@ -6,6 +6,7 @@
 #include "skin/CommandEvent.h"
 #include "templates/Caption.h"
 #include "templates/OutputRender.h"
+#include "templates/Portrait.h"
 #include "ui/CommandIds.h"
 #include "ui/OutputDlg.h"
 #include "ui/PhotoCanvas.h"
@@ -55,12 +56,13 @@ protected:
         ASSERT_TRUE(test::WriteTemplate(m_folder.path(), background, foreground, QRect(50, 60, 200, 250)));
 
         m_photo = PhotoImage::Adopt(test::MakeTestPhoto(160, 200, 3));
-        m_composite = PhotoImage::Adopt(background.convertToFormat(QImage::Format_RGB32));
-        m_dialog.SetComposite(m_composite.get());
-        m_dialog.SetFolder(m_folder);
-        m_dialog.SetPhoto(m_photo.get());
-        m_dialog.SetPlacement(m_placement);
-        m_dialog.SetBackgroundSize(kBackgroundWidth, kBackgroundHeight);
+        // The window's portrait holds a photo of its own, equal to the test's.
+        ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
+        ASSERT_EQ(m_portrait.RecordedSize(), QSize(kBackgroundWidth, kBackgroundHeight));
+        m_portrait.SetPhoto(PhotoImage::Adopt(m_photo->image().copy()));
+        m_portrait.SetPlacement(m_placement);
+        m_portrait.Compose();
+        m_dialog.SetPortrait(&m_portrait);
     }
     void TearDown() override { SetProgramFolderForTesting(QString()); }
 
@@ -123,7 +125,7 @@ protected:
     test::Sandbox m_sandbox;
     TemplateFolder m_folder;
     std::unique_ptr<PhotoImage> m_photo;
-    std::unique_ptr<PhotoImage> m_composite;
+    Portrait m_portrait;
     PhotoPlacement m_placement { 60, 70, 180, 225 };
     QString m_longPath;
     COutputDlg m_dialog;
@@ -376,9 +378,10 @@ TEST_F(OutputWindow, LandscapePicturePrintsWholeOnALandscapePage)
     QImage foreground(400, 300, QImage::Format_ARGB32);
     foreground.fill(Qt::transparent);
     ASSERT_TRUE(foreground.save(m_folder.File(kForegroundFile), "PNG"));
-    auto composite = PhotoImage::Adopt(background.convertToFormat(QImage::Format_RGB32));
-    m_dialog.SetComposite(composite.get());
-    m_dialog.SetBackgroundSize(400, 300);
+    // The layout window would have read it afresh.
+    ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
+    ASSERT_EQ(m_portrait.RecordedSize(), QSize(400, 300));
+    m_portrait.Compose();
 
     const QString pdf = m_sandbox.File("landscape.pdf");
     UseA4WithMargins(m_dialog.Printer(), pdf);
