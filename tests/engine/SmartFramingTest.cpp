@@ -7,6 +7,7 @@
 #include "framing/SmartFraming.h"
 #include "framing/TemplateTrial.h"
 #include "platform/ProgramFolder.h"
+#include "templates/Portrait.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,61 @@ TEST(SmartFraming, TrialPhotoRefusesWhatItCannotReadAndFindsNoFaceOnALandscape)
     EXPECT_FALSE(landscape.subject);
     EXPECT_TRUE(landscape.faceError.isEmpty());
     EXPECT_LE(std::max(landscape.picture.width(), landscape.picture.height()), kTrialPhotoSide);
+}
+
+// The portrait frames a subject found on the picture it holds, also when
+// that is a reduced decode: the placement is made for the photo's full size.
+TEST(SmartFraming, PortraitFramesFacesOnAReducedDecodeAndOnItsRoad)
+{
+    test::Sandbox sandbox;
+    const test::CameraPortrait portrait = test::MakeCameraPortrait("grace_hopper.jpg", QSize(3000, 2000));
+    const QString photo = sandbox.File("customer.jpg");
+    ASSERT_TRUE(portrait.photo.save(photo, "JPEG", 95));
+    const auto folder = TemplateFolder::Make(test::ProgramDir() + "/temple", "4R-classic-cream");
+    ASSERT_TRUE(folder);
+    const LayerRect opening = ReadLayerRect(*folder);
+    const double width = opening.right - opening.left;
+    const double height = opening.bottom - opening.top;
+    SetProgramFolderForTesting(test::ProgramDir());
+
+    PortraitRoad road;
+    road.photoPath = photo;
+    Portrait reduced;
+    ASSERT_TRUE(reduced.TakeRoad(*folder, road).ok());
+    ASSERT_LT(reduced.Photo()->Width(), 3000u);
+    const auto subject = FindSubject(reduced.Photo()->image(), reduced.Photo()->image().size());
+    ASSERT_TRUE(subject);
+    ASSERT_TRUE(reduced.FrameFaces(*subject));
+    const PhotoPlacement framed = reduced.Placement();
+    // The marked face, through the placement made for 3000 x 2000, on the goals.
+    const double sx = framed.width / 3000.0;
+    const double sy = framed.height / 2000.0;
+    EXPECT_LE(std::abs(framed.x + portrait.faceCentre.x() * sx - (opening.left + width / 2)), 0.05 * width);
+    EXPECT_LE(std::abs(framed.y + portrait.eyeLine * sy - (opening.top + 0.4 * height)), 0.05 * height);
+    // Nothing to frame: the placement stays.
+    EXPECT_FALSE(reduced.FrameFaces(FramingSubject {}));
+    EXPECT_EQ(reduced.Placement(), framed);
+
+    // The road with a face locator: the photo decoded whole, framed before the steps.
+    road.findFaces = [](const QImage& picture) { return FindSubject(picture, picture.size()); };
+    road.steps = { { PlacementStep::Kind::Move, 5, 0, 0 } };
+    Portrait framedRoad;
+    const RoadOutcome outcome = framedRoad.TakeRoad(*folder, road);
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_TRUE(outcome.facesFramed);
+    EXPECT_EQ(framedRoad.Photo()->image().size(), QSize(3000, 2000));
+    const PhotoPlacement moved = framedRoad.Placement();
+    // The two searches see the face a few pixels apart.
+    EXPECT_NEAR(moved.x - 5, framed.x, 0.03 * width);
+    EXPECT_NEAR(moved.width, framed.width, 0.03 * width);
+
+    // A locator that finds nothing keeps the whole-photo fit.
+    road.findFaces = [](const QImage&) { return std::optional<FramingSubject>(); };
+    Portrait faceless;
+    const RoadOutcome none = faceless.TakeRoad(*folder, road);
+    EXPECT_FALSE(none.facesFramed);
+    EXPECT_EQ(faceless.Placement(), MovePlacement(PlacePhoto(opening, 3000, 2000), 5, 0));
+    SetProgramFolderForTesting(QString());
 }
 
 } // namespace
