@@ -5,6 +5,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/scripts/install-deps.sh"
 export QT_QPA_PLATFORM=offscreen
+# The files of the newest commit keep the house layout (quick, before building).
+"$here/scripts/check-format.sh"
 
 "$here/scripts/build.sh" "$here/build" -DCMAKE_BUILD_TYPE=Release -DLUMAVO_BUILD_TESTS=ON -DLUMAVO_BUILD_BENCH=ON
 (cd "$here/build" && ctest --output-on-failure -j 2)

@@ -36,8 +36,6 @@ public:
     QString ShownText() const;
     // The operator's choice: playing (true) or paused.
     bool WantsToPlay() const { return m_wantPlay; }
-    // A player exists (there is a sound device and a playable track).
-    bool HasPlayer() const { return m_player != nullptr; }
 
     void TogglePlay();
     void Next();

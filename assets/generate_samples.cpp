@@ -11,6 +11,7 @@
 #include "SampleAlbum.h"
 #include "SamplePhotos.h"
 #include "SampleTemplates.h"
+#include "platform/ParallelFor.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,7 +21,6 @@
 
 #include <cstdio>
 #include <functional>
-#include <thread>
 
 using namespace lumavo::samples;
 
@@ -78,14 +78,14 @@ int main(int argc, char** argv)
     // The two cores share the work: photos on one thread, templates on this one.
     std::vector<SamplePhoto> photos;
     bool photosOk = true;
-    std::thread photoThread([&] {
+    const auto drawPhotos = [&] {
         photos = DrawSamplePhotos();
         for (const SamplePhoto& photo : photos) {
             photosOk = SavePicture(photo.image, QDir(photoDir).filePath(photo.fileName), "jpeg", 92) && photosOk;
             const QString maskName = QFileInfo(photo.fileName).completeBaseName() + QStringLiteral(".png");
             photosOk = SavePicture(photo.subjectMask, QDir(maskDir).filePath(maskName), "png") && photosOk;
         }
-    });
+    };
 
     const std::vector<std::function<TemplateArt()>> styles = {
         DrawLinenBlue3R,
@@ -96,14 +96,15 @@ int main(int argc, char** argv)
     bool ok = true;
     std::vector<TemplateArt> made;
     std::vector<AlbumEntry> album;
-    for (const auto& style : styles) {
-        TemplateArt art = style();
-        ok = WriteTemplate(templateRoot, art) && ok;
-        album.push_back({ art.folderName, art.albumCaption });
-        if (!previewDir.isEmpty())
-            made.push_back(std::move(art));
-    }
-    photoThread.join();
+    lumavo::RunBeside(drawPhotos, [&] {
+        for (const auto& style : styles) {
+            TemplateArt art = style();
+            ok = WriteTemplate(templateRoot, art) && ok;
+            album.push_back({ art.folderName, art.albumCaption });
+            if (!previewDir.isEmpty())
+                made.push_back(std::move(art));
+        }
+    });
     ok = ok && photosOk;
 
     ok = WriteSampleAlbum(programDir, album) && ok;

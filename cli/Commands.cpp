@@ -1,9 +1,10 @@
 #include "cli/Commands.h"
 
 #include "cli/Console.h"
-#include "cli/Messages.h"
 #include "cli/FaceFit.h"
+#include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
+#include "cli/PrintCommands.h"
 #include "cli/ProofCommand.h"
 #include "imaging/ScaledLoad.h"
 #include "platform/DiskPath.h"
@@ -23,11 +24,6 @@ int32_t QualityOf(const Arguments& arguments)
     return arguments.quality ? *arguments.quality : ReadQuality(SettingsPath());
 }
 
-QString CaptionOf(const Arguments& arguments)
-{
-    return arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
-}
-
 QString PlacementLine(const PhotoPlacement& placement)
 {
     return QStringLiteral("%1 %2 %3 %4").arg(placement.x).arg(placement.y).arg(placement.width).arg(placement.height);
@@ -44,24 +40,12 @@ QString PathKey(const QString& path)
 #endif
 }
 
-// --fit face carried into a portrait's request.
-PortraitRequest FittedRequest(const Arguments& arguments, PortraitRequest request)
-{
-    request.fitFaces = arguments.fitFaces;
-    return request;
-}
-
-// With --fit face: whether the photo was placed by its faces, on the standard error.
-void ReportFaceFit(const Arguments& arguments, const PreparedPortrait& portrait)
-{
-    if (!arguments.fitFaces)
-        return;
-    if (!portrait.faceWarning.isEmpty())
-        PrintWarning(portrait.faceWarning);
-    PrintErr(FaceFitNote(portrait.framed));
-}
-
 } // namespace
+
+QString CaptionOf(const Arguments& arguments)
+{
+    return arguments.caption ? *arguments.caption : CaptionTextOrDefault(ReadCaptionSetting(SettingsPath()));
+}
 
 int RunCommand(const Arguments& arguments)
 {
@@ -76,6 +60,10 @@ int RunCommand(const Arguments& arguments)
         return RunBatch(arguments);
     case CommandKind::Proof:
         return RunProof(arguments);
+    case CommandKind::Print:
+        return RunPrint(arguments);
+    case CommandKind::PrintTest:
+        return RunPrintTest(arguments);
     case CommandKind::Help:
         PrintOut(UsageText());
         return kExitOk;
@@ -149,8 +137,8 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    PreparedPortrait portrait = PreparePortrait(FittedRequest(
-        arguments, { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption }));
+    PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;

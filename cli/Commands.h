@@ -4,6 +4,9 @@
 
 namespace lumavo::cli {
 
+// The caption a finished picture gets: --caption, else the settings' one.
+QString CaptionOf(const Arguments& arguments);
+
 // Runs a parsed command; returns the exit code.
 int RunCommand(const Arguments& arguments);
 

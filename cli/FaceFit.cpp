@@ -1,6 +1,23 @@
 #include "cli/FaceFit.h"
 
+#include "cli/Console.h"
+
 namespace lumavo::cli {
+
+PortraitRequest FittedRequest(const Arguments& arguments, PortraitRequest request)
+{
+    request.fitFaces = arguments.fitFaces;
+    return request;
+}
+
+void ReportFaceFit(const Arguments& arguments, const PreparedPortrait& portrait)
+{
+    if (!arguments.fitFaces)
+        return;
+    if (!portrait.faceWarning.isEmpty())
+        PrintWarning(portrait.faceWarning);
+    PrintErr(FaceFitNote(portrait.framed));
+}
 
 QString FaceFitNote(bool framed)
 {

@@ -135,7 +135,8 @@ PreparedPortrait PreparePortrait(const PortraitRequest& request)
     // The road may search on its second thread; what it reports is read once the road is done.
     QString faceError;
     if (request.fitFaces) {
-        road.findFaces = [&faceError](const QImage& picture) { return FindSubject(picture, picture.size(), &faceError); };
+        road.findFaces
+            = [&faceError](const QImage& picture) { return FindSubject(picture, picture.size(), &faceError); };
         road.framingGoal = ReadFramingGoal(SettingsPath());
     }
     prepared.portrait = std::make_unique<Portrait>();
@@ -146,8 +147,8 @@ PreparedPortrait PreparePortrait(const PortraitRequest& request)
     const QSize size = prepared.portrait->RecordedSize();
     prepared.templ.backgroundWidth = size.width();
     prepared.templ.backgroundHeight = size.height();
-    JudgeTemplatePictures(prepared.templ, prepared.portrait->Reading(),
-        request.captionText ? TemplateUse::Output : TemplateUse::Layout);
+    JudgeTemplatePictures(
+        prepared.templ, prepared.portrait->Reading(), request.captionText ? TemplateUse::Output : TemplateUse::Layout);
     prepared.error = !prepared.templ.error.isEmpty() ? prepared.templ.error : PhotoProblem(request.photoPath, outcome);
     return prepared;
 }

@@ -32,8 +32,10 @@ int RunProof(const Arguments& arguments)
             PrintWarning(photo.faceError);
         PrintErr(FaceFitNote(photo.subject.has_value()));
     }
-    const ProofSheet sheet = MakeProofSheet(arguments.root, photo, ReadFramingGoal(SettingsPath()),
-        [](int place, int count, const QString& name) { PrintErr(QStringLiteral("[%1/%2] %3").arg(place).arg(count).arg(name)); });
+    const ProofSheet sheet = MakeProofSheet(
+        arguments.root, photo, ReadFramingGoal(SettingsPath()), [](int place, int count, const QString& name) {
+            PrintErr(QStringLiteral("[%1/%2] %3").arg(place).arg(count).arg(name));
+        });
     if (sheet.image.isNull()) {
         PrintError(messages::NoUsableTemplates(arguments.root));
         return kExitFailure;

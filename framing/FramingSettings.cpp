@@ -30,10 +30,10 @@ FramingGoal ReadFramingGoal(const QString& settingsPath)
 
 bool ReadSmartFramingFirst(const QString& settingsPath)
 {
-    const QString text = GetProfileString(settingsPath, QLatin1String(kSettingsSection),
-        QLatin1String(kSmartFramingFirstKey))
-                             .trimmed()
-                             .toLower();
+    const QString text
+        = GetProfileString(settingsPath, QLatin1String(kSettingsSection), QLatin1String(kSmartFramingFirstKey))
+              .trimmed()
+              .toLower();
     return text == QLatin1String("1") || text == QLatin1String("true") || text == QLatin1String("yes")
         || text == QLatin1String("on");
 }

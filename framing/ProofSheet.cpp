@@ -54,7 +54,8 @@ QStringList ProofTemplateNames(const QString& root)
     QCollator collator;
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    std::sort(
+        names.begin(), names.end(), [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
     return names;
 }
 
@@ -77,8 +78,8 @@ QSize ProofSheetSize(int count)
         2 * kMargin + rows * (kProofPictureSide + kNameHeight) + (rows - 1) * kGap);
 }
 
-ProofSheet MakeProofSheet(const QString& root, const TrialPhoto& photo, const FramingGoal& goal,
-    const ProofProgress& progress)
+ProofSheet MakeProofSheet(
+    const QString& root, const TrialPhoto& photo, const FramingGoal& goal, const ProofProgress& progress)
 {
     ProofSheet sheet;
     const QStringList names = ProofTemplateNames(root);

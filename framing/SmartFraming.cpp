@@ -44,8 +44,8 @@ std::optional<FramingSubject> FindSubject(const QImage& picture, QSize fullSize,
     return SubjectOf(finder->Find(picture), picture.size(), fullSize);
 }
 
-FittedPlacement FitToOpening(const LayerRect& opening, QSize photoSize, const std::optional<FramingSubject>& subject,
-    const FramingGoal& goal)
+FittedPlacement FitToOpening(
+    const LayerRect& opening, QSize photoSize, const std::optional<FramingSubject>& subject, const FramingGoal& goal)
 {
     if (subject) {
         if (const auto framed = FramePlacement(opening, photoSize.width(), photoSize.height(), *subject, goal))

@@ -29,7 +29,7 @@ struct FittedPlacement {
     PhotoPlacement placement;
     bool framed = false; // placed by its faces
 };
-FittedPlacement FitToOpening(const LayerRect& opening, QSize photoSize, const std::optional<FramingSubject>& subject,
-    const FramingGoal& goal);
+FittedPlacement FitToOpening(
+    const LayerRect& opening, QSize photoSize, const std::optional<FramingSubject>& subject, const FramingGoal& goal);
 
 } // namespace lumavo

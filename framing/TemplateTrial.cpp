@@ -48,7 +48,8 @@ TrialPhoto LoadTrialPhoto(const QString& path, bool findFaces)
         trial.subject = FindSubject(full, trial.fullSize, &trial.faceError);
     QImage picture = full;
     if (picture.width() > kTrialPhotoSide || picture.height() > kTrialPhotoSide)
-        picture = picture.scaled(QSize(kTrialPhotoSide, kTrialPhotoSide), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        picture
+            = picture.scaled(QSize(kTrialPhotoSide, kTrialPhotoSide), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     trial.picture = picture.convertToFormat(QImage::Format_RGB32);
     return trial;
 }

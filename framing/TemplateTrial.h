@@ -39,6 +39,7 @@ struct TrialPicture {
 // The template with the photo set into its opening as the layout window
 // sets it (framed on the faces where the photo has them, else the
 // whole-photo fit), drawn small: the template's proportions kept within box.
-TrialPicture MakeTrialPicture(const TemplateFolder& folder, const TrialPhoto& photo, QSize box, const FramingGoal& goal);
+TrialPicture MakeTrialPicture(
+    const TemplateFolder& folder, const TrialPhoto& photo, QSize box, const FramingGoal& goal);
 
 } // namespace lumavo

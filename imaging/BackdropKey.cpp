@@ -1,7 +1,7 @@
 #include "imaging/BackdropKey.h"
 
-#include "imaging/ParallelFor.h"
 #include "imaging/PixelMath.h"
+#include "platform/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>

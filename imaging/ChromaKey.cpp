@@ -1,8 +1,8 @@
 #include "imaging/ChromaKey.h"
 
 #include "imaging/CpuDispatch.h"
-#include "imaging/ParallelFor.h"
 #include "imaging/PixelMath.h"
+#include "platform/ParallelFor.h"
 
 #include <algorithm>
 #include <array>

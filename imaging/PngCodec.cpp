@@ -1,7 +1,7 @@
 #include "imaging/PngCodec.h"
 
-#include "imaging/ParallelFor.h"
 #include "imaging/PictureChecks.h"
+#include "platform/ParallelFor.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,10 +1,10 @@
 #include "imaging/SkinSmoothing.h"
 
 #include "imaging/CpuDispatch.h"
-#include "imaging/ParallelFor.h"
 #include "imaging/PictureChecks.h"
 #include "imaging/PixelAccess.h"
 #include "imaging/PixelMath.h"
+#include "platform/ParallelFor.h"
 
 #include <algorithm>
 #include <atomic>

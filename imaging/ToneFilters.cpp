@@ -1,8 +1,8 @@
 #include "imaging/ToneFilters.h"
 
 #include "imaging/CpuDispatch.h"
-#include "imaging/ParallelFor.h"
 #include "imaging/PixelAccess.h"
+#include "platform/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>

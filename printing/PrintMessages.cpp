@@ -18,7 +18,8 @@ QString PrintReportMessage(const PrintReport& report)
     QString text;
     switch (outcome.result) {
     case PrintResult::Printed:
-        text = QStringLiteral("打印完成：打印机%1").arg(printer);
+        text = outcome.jobId > 0 ? QStringLiteral("打印完成：打印机%1（作业号 %2）").arg(printer).arg(outcome.jobId)
+                                 : QStringLiteral("打印完成：打印机%1").arg(printer);
         break;
     case PrintResult::Queued:
         text = outcome.jobId > 0 ? QStringLiteral("打印机%1已接收打印作业（作业号 %2）").arg(printer).arg(outcome.jobId)

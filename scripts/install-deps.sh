@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # The Windows code is parsed by the cross compiler (scripts/check-windows-build.sh).
   g++-mingw-w64-x86-64-posix
+  # The changed files are checked against .clang-format (scripts/check-format.sh).
+  clang-format
   cups printer-driver-cups-pdf poppler-utils libcups2-dev
   libopencv-dev opencv-data
   libxcb1-dev xvfb xdotool

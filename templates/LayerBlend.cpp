@@ -1,6 +1,6 @@
 #include "templates/LayerBlend.h"
 
-#include "templates/ParallelBands.h"
+#include "platform/ParallelFor.h"
 
 #include <algorithm>
 #include <cstring>

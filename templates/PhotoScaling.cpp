@@ -1,6 +1,6 @@
 #include "templates/PhotoScaling.h"
 
-#include "templates/ParallelBands.h"
+#include "platform/ParallelFor.h"
 #include "templates/Resample.h"
 
 #include <QRgb>

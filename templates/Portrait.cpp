@@ -4,13 +4,12 @@
 #include "imaging/ImageFiles.h"
 #include "imaging/ScaledLoad.h"
 #include "imaging/SkinSmoothing.h"
+#include "platform/ParallelFor.h"
 #include "templates/Caption.h"
 #include "templates/TemplateLayers.h"
 
 #include <algorithm>
 #include <cmath>
-#include <future>
-#include <system_error>
 #include <utility>
 
 namespace lumavo {
@@ -153,8 +152,7 @@ bool Portrait::FrameFaces(const LayerRect& opening, const FramingSubject& subjec
     const auto scaled = [](int32_t value, double scale) { return int32_t(std::lround(value * scale)); };
     const FramingSubject full { scaled(subject.left, sx), scaled(subject.top, sy), scaled(subject.width, sx),
         scaled(subject.height, sy), scaled(subject.eyeLine, sy) };
-    const auto placement
-        = FramePlacement(opening, current.fullSize.width(), current.fullSize.height(), full, goal);
+    const auto placement = FramePlacement(opening, current.fullSize.width(), current.fullSize.height(), full, goal);
     if (!placement)
         return false;
     m_placement = *placement;
@@ -241,8 +239,7 @@ EditResult Portrait::Replace(std::unique_ptr<PhotoImage> picture)
     // (a reduced photo keeps its full size); any other is its own size.
     const Held& current = Current();
     const QSize size = picture->image().size();
-    const QSize fullSize
-        = current.picture && current.picture->image().size() == size ? current.fullSize : size;
+    const QSize fullSize = current.picture && current.picture->image().size() == size ? current.fullSize : size;
     // Outside an edit the photo itself is replaced; inside, the picture the
     // edit started from is kept apart and the previous made one released.
     if (m_editing)
@@ -264,7 +261,8 @@ Status Portrait::Apply(PhotoEdit edit)
         return InvalidParameter;
     if (edit != PhotoEdit::Sepia && edit != PhotoEdit::BlackWhite)
         return Turn(TurnOf(edit));
-    std::unique_ptr<PhotoImage> toned = ApplyToneFilter(Photo(), edit == PhotoEdit::Sepia ? SepiaFilter : BlackWhiteFilter);
+    std::unique_ptr<PhotoImage> toned
+        = ApplyToneFilter(Photo(), edit == PhotoEdit::Sepia ? SepiaFilter : BlackWhiteFilter);
     if (!toned)
         return OutOfMemory;
     if (const Status status = toned->TakeStatus(); status != Ok)
@@ -313,8 +311,7 @@ std::shared_ptr<TemplateLayers> Portrait::FinishedLayers(QString* error)
         if (m_foreground->image().size() == m_background->image().size())
             m_finishedLayers = CompositionLayers();
         else
-            m_finishedLayers
-                = CombineLayers(m_background->image(), m_foreground->image(), ForegroundFit::ToBackground);
+            m_finishedLayers = CombineLayers(m_background->image(), m_foreground->image(), ForegroundFit::ToBackground);
     } else {
         // The files changed since (or were never read well): read them afresh.
         const TemplatePictures pictures = LoadTemplatePictures(m_folder);
@@ -322,8 +319,8 @@ std::shared_ptr<TemplateLayers> Portrait::FinishedLayers(QString* error)
             *error = kOutputReadError;
             return nullptr;
         }
-        m_finishedLayers = CombineLayers(
-            pictures.background->image(), pictures.foreground->image(), ForegroundFit::ToBackground);
+        m_finishedLayers
+            = CombineLayers(pictures.background->image(), pictures.foreground->image(), ForegroundFit::ToBackground);
     }
     if (!m_finishedLayers) {
         *error = kOutputMemoryError;
@@ -421,24 +418,25 @@ RoadOutcome Portrait::TakeRoad(const TemplateFolder& folder, const PortraitRoad&
     // The photo half (photo, edits, placement) runs on a second core while
     // this thread takes the template half (pictures, layers, caption): the
     // two touch separate members until the photo half is joined.
-    auto photoHalf = [this, &road, opening] { return ReadRoadPhoto(road, opening); };
-    std::future<RoadOutcome> photo;
-    if (road.photoAlongside) {
-        try {
-            photo = std::async(std::launch::async, photoHalf);
-        } catch (const std::system_error&) {
-            // No second thread to be had: the same work, one after the other.
+    RoadOutcome outcome;
+    const auto photoHalf = [&] { outcome = ReadRoadPhoto(road, opening); };
+    const auto templateHalf = [&] {
+        const TemplateReading& reading = LoadTemplate(folder);
+        if (road.captionText && reading.error.isEmpty()) {
+            // The finished picture is drawn from the template's files as they
+            // are now; their layers are combined here meanwhile.
+            QString error;
+            if (FinishedLayers(&error))
+                LayOutCaption(m_recordedSize.width(), m_recordedSize.height(), *road.captionText);
         }
+    };
+    if (road.photoAlongside) {
+        RunBeside(photoHalf, templateHalf);
+    } else {
+        templateHalf();
+        photoHalf();
     }
-    const TemplateReading& reading = LoadTemplate(folder);
-    if (road.captionText && reading.error.isEmpty()) {
-        // The finished picture is drawn from the template's files as they
-        // are now; their layers are combined here meanwhile.
-        QString error;
-        if (FinishedLayers(&error))
-            LayOutCaption(m_recordedSize.width(), m_recordedSize.height(), *road.captionText);
-    }
-    return photo.valid() ? photo.get() : photoHalf();
+    return outcome;
 }
 
 } // namespace lumavo

@@ -1,6 +1,6 @@
 #include "templates/Resample.h"
 
-#include "templates/ParallelBands.h"
+#include "platform/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>

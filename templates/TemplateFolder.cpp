@@ -1,12 +1,11 @@
 #include "templates/TemplateFolder.h"
 
 #include "imaging/PixelAccess.h"
+#include "platform/ParallelFor.h"
 
 #include <QDir>
 
 #include <new>
-#include <system_error>
-#include <thread>
 
 namespace lumavo {
 
@@ -81,22 +80,15 @@ TemplatePictures LoadTemplatePictures(const TemplateFolder& folder)
     // The foreground decodes on a second thread while the background does.
     const QString foregroundPath = folder.File(QString::fromLatin1(kForegroundFile));
     std::unique_ptr<PhotoImage> foreground;
-    std::thread foregroundReader;
-    try {
-        foregroundReader = std::thread([&] { foreground = LoadTemplatePicture(foregroundPath); });
-    } catch (const std::system_error&) {
-        // No second thread to be had: read it afterwards.
-    }
-    pictures.background = LoadTemplatePicture(folder.File(QString::fromLatin1(kBackgroundFile)));
+    RunBeside([&] { foreground = LoadTemplatePicture(foregroundPath); },
+        [&] { pictures.background = LoadTemplatePicture(folder.File(QString::fromLatin1(kBackgroundFile))); });
     pictures.status = pictures.background->TakeStatus();
-    if (foregroundReader.joinable())
-        foregroundReader.join();
     if (pictures.status != Ok) {
         // Without a background there is no template; no foreground is handed out.
         pictures.error = kTemplateLibraryError;
         return pictures;
     }
-    pictures.foreground = foreground ? std::move(foreground) : LoadTemplatePicture(foregroundPath);
+    pictures.foreground = std::move(foreground);
     pictures.status = pictures.foreground->TakeStatus();
     if (pictures.status != Ok)
         pictures.error = kTemplateLibraryError;

@@ -1,13 +1,14 @@
 #include "ui/OutputDlg.h"
 
 #include "imaging/ImageFiles.h"
-#include "imaging/PixelAccess.h"
 #include "platform/ProgramFolder.h"
+#include "printing/PrintFormats.h"
 #include "skin/SkinLibrary.h"
 #include "templates/Caption.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/FileListDates.h"
+#include "ui/OutputPrinting.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/StartFolders.h"
 #include "ui/WorkingWindow.h"
@@ -20,35 +21,20 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPageLayout>
-#include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
 
-#include <algorithm>
-#include <cmath>
+#include <array>
 #include <cstdio>
 
 namespace lumavo {
 
-const std::array<PrintSize, 8> kPrintSizes = { {
-    { "3R", 1038, 89, 127 },
-    { "4R", 1044, 102, 152 },
-    { "5R", 1045, 127, 178 },
-    { "6R", 1046, 152, 203 },
-    { "8R", 1047, 203, 254 },
-    { "A6", 1048, 105, 148 },
-    { "A5", 1040, 148, 210 },
-    { "A4", 1050, 210, 297 },
-} };
-
 namespace {
 
 const QString kWindowTitle = QStringLiteral("输出相片");
-const QString kDocumentName = QStringLiteral("艺术写真");
-constexpr float kPrintResolution = 350.0f;
-constexpr double kMillimetresPerInch = 25.4;
+
+// The size buttons' control ids, in the order of kPrintFormats.
+constexpr std::array<int, kPrintFormats.size()> kSizeControlIds = { 1038, 1044, 1045, 1046, 1047, 1048, 1040, 1050 };
 
 // The extension of a save filter such as "PNG文件 (*.png)".
 QString FilterSuffix(const QString& filter)
@@ -83,69 +69,15 @@ QString SaveFailureReason(Status status, const QString& path)
 
 } // namespace
 
-QRect PrintRectangle(const PrintSize& size, int32_t pictureWidth, int32_t pictureHeight, const QSize& printableMm)
-{
-    // The size turned to the picture's way round (a square picture prints
-    // upright), the picture fitted into it keeping its proportions (it may
-    // be enlarged: pixels and millimetres are unrelated) and centred in it;
-    // the size's own rectangle starts at the top-left of the printable area.
-    const bool landscape = pictureWidth > pictureHeight;
-    int32_t boxWidth = landscape ? size.heightMm : size.widthMm;
-    int32_t boxHeight = landscape ? size.widthMm : size.heightMm;
-    // What lies beyond the printable area would be cut off the print (the
-    // caption near the bottom edge first).
-    if (!printableMm.isEmpty()) {
-        boxWidth = std::min(boxWidth, int32_t(printableMm.width()));
-        boxHeight = std::min(boxHeight, int32_t(printableMm.height()));
-    }
-    if (pictureWidth <= 0 || pictureHeight <= 0)
-        return QRect(0, 0, boxWidth, boxHeight);
-
-    int32_t width = boxWidth;
-    int32_t height = boxHeight;
-    if (int64_t(pictureWidth) * boxHeight > int64_t(pictureHeight) * boxWidth)
-        height = MulDiv(pictureHeight, boxWidth, pictureWidth);
-    else
-        width = MulDiv(pictureWidth, boxHeight, pictureHeight);
-    return QRect((boxWidth - width) / 2, (boxHeight - height) / 2, width, height);
-}
-
-void TurnPageToPicture(QPrinter& printer, int32_t pictureWidth, int32_t pictureHeight)
-{
-    printer.setPageOrientation(pictureWidth > pictureHeight ? QPageLayout::Landscape : QPageLayout::Portrait);
-}
-
-bool PrintPicture(PhotoImage* picture, int32_t x, int32_t y, int32_t width, int32_t height, QPrinter& printer)
-{
-    if (!picture || picture->IsNull())
-        return false;
-    printer.setDocName(kDocumentName);
-    // One page, drawn once, whatever the dialog said about copies or pages.
-    printer.setCopyCount(1);
-    printer.setPrintRange(QPrinter::AllPages);
-    picture->SetResolution(kPrintResolution, kPrintResolution);
-
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    // The painter's origin is the top-left of the printable area. Some
-    // printers resolve more finely one way than the other (600 x 1200 dpi).
-    const double dotsPerMmX = printer.logicalDpiX() / kMillimetresPerInch;
-    const double dotsPerMmY = printer.logicalDpiY() / kMillimetresPerInch;
-    const QRectF target(x * dotsPerMmX, y * dotsPerMmY, width * dotsPerMmX, height * dotsPerMmY);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, picture->image());
-    return painter.end();
-}
-
 struct COutputDlg::State {
     Portrait* portrait = nullptr; // borrowed
 
     CPhotoCanvas* canvas = nullptr;
     QGroupBox* sizeGroup = nullptr;
     QButtonGroup sizes;
-    std::array<QRadioButton*, kPrintSizes.size()> sizeButtons {};
+    std::array<QRadioButton*, kPrintFormats.size()> sizeButtons {};
     QLabel* status = nullptr;
+    COutputPrinting* printing = nullptr;
     std::unique_ptr<QPrinter> printer;
     bool initialised = false;
 };
@@ -160,21 +92,33 @@ COutputDlg::COutputDlg(QWidget* parent)
     m_state->canvas->setObjectName(QStringLiteral("outputCanvas"));
     m_state->sizeGroup = new QGroupBox(QStringLiteral("尺寸"), this);
     m_state->sizeGroup->setObjectName(QStringLiteral("sizeGroup"));
-    for (size_t i = 0; i < kPrintSizes.size(); ++i) {
-        auto* button = new QRadioButton(QString::fromLatin1(kPrintSizes[i].caption), this);
-        button->setObjectName(QStringLiteral("size%1").arg(kPrintSizes[i].controlId));
+    for (size_t i = 0; i < kPrintFormats.size(); ++i) {
+        auto* button = new QRadioButton(FormatName(kPrintFormats[i]), this);
+        button->setObjectName(QStringLiteral("size%1").arg(kSizeControlIds[i]));
         m_state->sizes.addButton(button, int(i));
         m_state->sizeButtons[i] = button;
     }
     m_state->sizeButtons[0]->setChecked(true);
     m_state->status = new QLabel(this);
     m_state->status->setObjectName(QStringLiteral("outputStatus"));
+    m_state->printing = new COutputPrinting(this, m_state->status, kWindowTitle);
+    connect(&m_state->sizes, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            ShowPrintSize();
+    });
 
-    MapCommand(kCmdOk, [this] { OnSave(); });
-    MapCommand(kCmdSave, [this] { OnSave(); });
-    MapCommand(kCmdPrint, [this] { OnPrint(); });
-    MapCommand(kCmdBack, [this] { EndDialog(kCmdCancel); });
-    MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
+    // While a print is under way the window waits for it.
+    auto unlessPrinting = [this](auto command) {
+        return [this, command] {
+            if (!m_state->printing->Busy())
+                command();
+        };
+    };
+    MapCommand(kCmdOk, unlessPrinting([this] { OnSave(); }));
+    MapCommand(kCmdSave, unlessPrinting([this] { OnSave(); }));
+    MapCommand(kCmdPrint, unlessPrinting([this] { OnPrint(); }));
+    MapCommand(kCmdBack, unlessPrinting([this] { EndDialog(kCmdCancel); }));
+    MapCommand(kCmdCancel, unlessPrinting([this] { EndDialog(kCmdCancel); }));
 }
 
 COutputDlg::~COutputDlg() = default;
@@ -182,11 +126,29 @@ COutputDlg::~COutputDlg() = default;
 void COutputDlg::SetPortrait(Portrait* portrait)
 {
     m_state->portrait = portrait;
+    ShowPrintSize();
+}
+
+void COutputDlg::ShowPrintSize()
+{
+    const State& s = *m_state;
+    if (!s.portrait)
+        return;
+    // The finished picture has the recorded background's size, the photo
+    // lies where the layout put it.
+    const PhotoImage* photo = s.portrait->Photo();
+    const QSize photoSize = photo && !photo->IsNull() ? QSize(int(photo->Width()), int(photo->Height())) : QSize();
+    const PhotoPlacement& placement = s.portrait->Placement();
+    s.printing->SetPortrait(s.portrait->RecordedSize(), photoSize,
+        QRect(placement.x, placement.y, placement.width, placement.height));
+    s.printing->ShowSize(kPrintFormats[size_t(SizeChoice())]);
 }
 
 int COutputDlg::exec()
 {
     InitDialog();
+    // The layout may have moved the photo since the window was last open.
+    ShowPrintSize();
     return CCommandDialog::exec();
 }
 
@@ -206,6 +168,11 @@ QPrinter& COutputDlg::Printer()
     if (!m_state->printer)
         m_state->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     return *m_state->printer;
+}
+
+COutputPrinting& COutputDlg::Printing() const
+{
+    return *m_state->printing;
 }
 
 void COutputDlg::InitDialog()
@@ -231,6 +198,7 @@ void COutputDlg::InitDialog()
         button->raise();
     }
     m_state->status->setGeometry(80, 545, 640, 20);
+    m_state->printing->Place();
 }
 
 RenderResult COutputDlg::Render()
@@ -305,36 +273,15 @@ void COutputDlg::OnSave()
 
 void COutputDlg::OnPrint()
 {
-    const PrintSize& size = kPrintSizes[size_t(SizeChoice())];
+    const PrintFormat& format = kPrintFormats[size_t(SizeChoice())];
     RenderResult rendered = Render();
     if (!rendered.picture)
         return;
-    std::unique_ptr<PhotoImage> picture = std::move(rendered.picture);
-
-    const int32_t width = int32_t(picture->Width());
-    const int32_t height = int32_t(picture->Height());
-    // The dialog offers the page the picture's way round; the operator may still turn it.
-    TurnPageToPicture(Printer(), width, height);
-    QPrintDialog dialog(&Printer(), this);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (!m_state->printing->Print(Printer(), rendered.picture->image(), format)) {
+        // Cancelled in the print dialog: the old program's note on standard output.
         std::fputs("Failure\n", stdout);
         std::fflush(stdout);
-        return;
     }
-    const QSizeF printable = Printer().pageLayout().paintRect(QPageLayout::Millimeter).size();
-    const QRect area = PrintRectangle(
-        size, width, height, QSize(int(std::floor(printable.width())), int(std::floor(printable.height()))));
-    bool printed = false;
-    {
-        BusyCursor busy;
-        printed = PrintPicture(picture.get(), area.x(), area.y(), area.width(), area.height(), Printer());
-    }
-    if (!printed) {
-        QMessageBox::warning(
-            this, kWindowTitle, QStringLiteral("打印失败：无法开始打印，请检查打印机"), QMessageBox::Ok);
-        return;
-    }
-    m_state->status->setText(QStringLiteral("已送去打印：%1").arg(QString::fromLatin1(size.caption)));
 }
 
 } // namespace lumavo

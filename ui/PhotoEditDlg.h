@@ -16,6 +16,8 @@ class QLabel;
 
 namespace lumavo {
 
+struct Handoff;
+
 // The retouching window: turns and flips, two tone styles, keying, skin
 // smoothing, a white spot, and hand-offs to outside programs through the
 // exchange file. A view over a portrait: the layout window lends it its
@@ -88,9 +90,8 @@ private:
     void ShowEdit(EditResult result);
     void Redisplay();
     void ShowPickHint();
-    // Writes the current picture as the exchange file; its path, or empty
-    // (after the message) when it cannot be written.
-    QString HandOverCurrentPicture();
+    // Tells the operator what went wrong in a hand-off to an outside program.
+    void TellHandoff(const Handoff& handoff);
     void ShowMessage(const QString& text);
     void ReportStartFailure(const QString& program);
 

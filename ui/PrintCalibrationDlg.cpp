@@ -5,6 +5,7 @@
 #include "printing/PrintMessages.h"
 #include "printing/PrintQueue.h"
 #include "ui/BusyCursor.h"
+#include "ui/OffThread.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -152,7 +153,11 @@ bool CPrintCalibrationDlg::PrintTestSheet()
     request.format = FindPrintFormat(s.Size());
     request.calibration = s.Shown();
     request.title = QStringLiteral("%1 %2").arg(kTitle, s.Size());
-    s.lastPrint = WhileBusy([&] { return PrintCalibrationSheet(*s.queue, request); });
+    // The window keeps painting while the queue is asked and the job watched.
+    s.print->setEnabled(false);
+    s.status->setText(QStringLiteral("正在打印测试页…"));
+    s.lastPrint = RunOffThread([&] { return PrintCalibrationSheet(*s.queue, request); });
+    s.print->setEnabled(true);
     const PrintReport& report = s.lastPrint;
     const QString message = PrintReportMessage(report);
     s.status->setText(message);

@@ -72,16 +72,16 @@ TEST_F(CliFaceFit, PlaceFramesTheFaceOnTheGoalsInEverySampleTemplate)
         SCOPED_TRACE(templateName.toStdString());
         const LayerRect opening = SampleOpening(templateName);
         ASSERT_GT(opening.right - opening.left, 0);
-        const auto run = RunCli({ "place", "--root", SampleRoot(), "--template", templateName, "--photo", photoPath,
-            "--fit", "face" });
+        const auto run = RunCli(
+            { "place", "--root", SampleRoot(), "--template", templateName, "--photo", photoPath, "--fit", "face" });
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QStringLiteral("已按人脸放置"))) << run.err.toStdString();
         const auto placement = ParsePlacement(run.out);
         ASSERT_TRUE(placement) << run.out.toStdString();
         const double sx = double(placement->width) / portrait.photo.width();
         const double sy = double(placement->height) / portrait.photo.height();
-        const Landing landing = LandingOf(
-            opening, placement->x + portrait.faceCentre.x() * sx, placement->y + portrait.eyeLine * sy);
+        const Landing landing
+            = LandingOf(opening, placement->x + portrait.faceCentre.x() * sx, placement->y + portrait.eyeLine * sy);
         EXPECT_LE(landing.across, 0.05);
         EXPECT_LE(landing.down, 0.05);
         // The opening stays covered by the photo.
@@ -91,11 +91,12 @@ TEST_F(CliFaceFit, PlaceFramesTheFaceOnTheGoalsInEverySampleTemplate)
         EXPECT_GE(placement->y + placement->height, opening.bottom);
 
         // Without --fit the whole-photo fit stays the first placement.
-        const auto whole = RunCli({ "place", "--root", SampleRoot(), "--template", templateName, "--photo", photoPath });
+        const auto whole
+            = RunCli({ "place", "--root", SampleRoot(), "--template", templateName, "--photo", photoPath });
         ASSERT_EQ(whole.exitCode, 0);
         const PhotoPlacement fit = PlacePhoto(opening, portrait.photo.width(), portrait.photo.height());
-        EXPECT_EQ(whole.out.trimmed(),
-            QStringLiteral("%1 %2 %3 %4").arg(fit.x).arg(fit.y).arg(fit.width).arg(fit.height));
+        EXPECT_EQ(
+            whole.out.trimmed(), QStringLiteral("%1 %2 %3 %4").arg(fit.x).arg(fit.y).arg(fit.width).arg(fit.height));
         EXPECT_FALSE(whole.err.contains(QStringLiteral("智能构图")));
 
         // Moves and zooms start from the framed placement.
@@ -135,8 +136,8 @@ TEST_F(CliFaceFit, BatchSaysPerPhotoWhetherAFaceWasFound)
 {
     // A landscape without faces keeps the whole-photo fit.
     const QString landscape = QDir(test::PortraitFolder()).filePath(QStringLiteral("iceblock.jpg"));
-    const auto place = RunCli({ "place", "--root", SampleRoot(), "--template", "4R-classic-cream", "--photo",
-        landscape, "--fit", "face" });
+    const auto place = RunCli(
+        { "place", "--root", SampleRoot(), "--template", "4R-classic-cream", "--photo", landscape, "--fit", "face" });
     ASSERT_EQ(place.exitCode, 0) << place.err.toStdString();
     EXPECT_TRUE(place.err.contains(QStringLiteral("没有找到人脸")));
     const QImage landscapeImage(landscape);
@@ -158,8 +159,8 @@ TEST_F(CliFaceFit, BatchSaysPerPhotoWhetherAFaceWasFound)
     EXPECT_TRUE(QFile::exists(sandbox.File("out/iceblock.jpg")));
 
     // A value that is no fit is a usage error.
-    const auto wrong = RunCli({ "place", "--root", SampleRoot(), "--template", "4R-classic-cream", "--photo",
-        photoPath, "--fit", "faces" });
+    const auto wrong = RunCli(
+        { "place", "--root", SampleRoot(), "--template", "4R-classic-cream", "--photo", photoPath, "--fit", "faces" });
     EXPECT_EQ(wrong.exitCode, 2);
 }
 

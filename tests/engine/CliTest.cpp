@@ -372,6 +372,48 @@ TEST(CliErrors, OptionWithoutValueDoesNotTakeTheNextOption)
     EXPECT_EQ(moved.exitCode, 0) << moved.err.toStdString();
 }
 
+// The print commands refuse what they cannot print before they look for a
+// printer: an unknown size, a copy count out of range, a fit of no meaning,
+// a missing size. Each is one error line and the usage text, exit 2.
+TEST(CliErrors, PrintOptionsAreCheckedBeforeAnyPrinting)
+{
+    Sandbox box;
+    const QString root = box.File("temple");
+    Make4R(root);
+    const QString photo = SavePhoto(box, "photo.jpg", test::MakeTestPhoto(300, 200, 4), "JPEG");
+    const QStringList print { "print", "--root", root, "--template", "4R", "--photo", photo };
+    struct Case {
+        QStringList arguments;
+        QString line;
+    };
+    const Case cases[] = {
+        { print + QStringList { "--size", "7R" },
+            QStringLiteral("错误：未知的打印尺寸“7R”（可用：3R、4R、5R、6R、8R、A6、A5、A4）") },
+        { print + QStringList { "--size", "4R", "--copies", "0" },
+            QStringLiteral("错误：打印份数必须是 1 到 99 的整数，而不是“0”") },
+        { print + QStringList { "--size", "4R", "--copies", "100" },
+            QStringLiteral("错误：打印份数必须是 1 到 99 的整数，而不是“100”") },
+        { print + QStringList { "--size", "4R", "--fit", "stretch" },
+            QStringLiteral(
+                "错误：--fit 只能是 whole（整张放入）、fill（裁满）或 face（按人脸构图），而不是“stretch”") },
+        { print, QStringLiteral("错误：缺少必需的选项“--size”") },
+        { { "print-test" }, QStringLiteral("错误：缺少必需的选项“--size”") },
+        { { "print-test", "--size", "4R", "--copies", "2" },
+            QStringLiteral("错误：命令 print-test 不接受选项“--copies”") },
+        { { "print-test", "--size", "4R", "--printer", " " }, QStringLiteral("错误：--printer 需要打印机名称") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const CliRun run = RunCli(c.arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.errLines().value(0), c.line);
+        EXPECT_TRUE(run.err.contains("lumavo-cli print-test --size"));
+    }
+    // Size names as the operator types them.
+    const CliRun help = RunCli({ "--help" });
+    EXPECT_TRUE(help.out.contains("--fit      比例与尺寸不同时")) << help.out.toStdString();
+}
+
 #ifndef _WIN32
 // A library unpacked from an archive made on an old Chinese system: folder
 // and file names in GBK bytes. They are listed and opened by their Chinese

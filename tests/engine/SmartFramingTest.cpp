@@ -1,10 +1,10 @@
 // The framing settings read from real setting.ini files, and faces found on
 // a reduced copy framed for the full photo.
 
+#include "framing/SmartFraming.h"
 #include "CameraPortrait.h"
 #include "TestUtils.h"
 #include "framing/FramingSettings.h"
-#include "framing/SmartFraming.h"
 #include "framing/TemplateTrial.h"
 #include "platform/ProgramFolder.h"
 #include "templates/Portrait.h"
@@ -55,7 +55,8 @@ TEST(SmartFraming, WithoutAFramableSubjectTheWholePhotoFitStays)
     const FittedPlacement none = FitToOpening(opening, QSize(3000, 2000), std::nullopt, {});
     EXPECT_FALSE(none.framed);
     EXPECT_EQ(none.placement, (PhotoPlacement { 100, 350, 600, 400 }));
-    const FittedPlacement outside = FitToOpening(opening, QSize(3000, 2000), FramingSubject { 4000, 100, 50, 50, 120 }, {});
+    const FittedPlacement outside
+        = FitToOpening(opening, QSize(3000, 2000), FramingSubject { 4000, 100, 50, 50, 120 }, {});
     EXPECT_FALSE(outside.framed);
     EXPECT_EQ(outside.placement, none.placement);
 }

@@ -18,14 +18,6 @@ using namespace std::chrono_literals;
 // Half a millimetre: what the print must hit.
 constexpr double kToleranceMm = 0.5;
 
-void ExpectRectNear(const QRectF& actual, const QRectF& expected)
-{
-    EXPECT_NEAR(actual.left(), expected.left(), kToleranceMm) << "left";
-    EXPECT_NEAR(actual.top(), expected.top(), kToleranceMm) << "top";
-    EXPECT_NEAR(actual.right(), expected.right(), kToleranceMm) << "right";
-    EXPECT_NEAR(actual.bottom(), expected.bottom(), kToleranceMm) << "bottom";
-}
-
 // A finished picture in one strong colour, its top half darker, so its way
 // round can be seen on the page.
 QImage TwoToned(int width, int height)
@@ -89,7 +81,7 @@ TEST_F(CupsPrinting, FourRFillsItsOwnPaperAndSitsCentredOnA4)
     const QImage page = PrintedPage(filled, &pageMm);
     EXPECT_NEAR(pageMm.width(), 102.0, kToleranceMm);
     EXPECT_NEAR(pageMm.height(), 152.0, kToleranceMm);
-    ExpectRectNear(test::InkedAreaMm(page), QRectF(0, 0, 102, 152));
+    test::ExpectInkedArea(page, QRectF(0, 0, 102, 152));
     // The job asked for the printer's own paper, by the name it knows.
     EXPECT_EQ(test::LoggedMedia(filled.outcome.jobId), QStringLiteral("na_index-4x6_4x6in"));
 
@@ -100,7 +92,7 @@ TEST_F(CupsPrinting, FourRFillsItsOwnPaperAndSitsCentredOnA4)
     const QImage a4 = PrintedPage(centred, &pageMm);
     EXPECT_NEAR(pageMm.width(), 210.0, kToleranceMm);
     EXPECT_NEAR(pageMm.height(), 297.0, kToleranceMm);
-    ExpectRectNear(test::InkedAreaMm(a4), QRectF(41.5, 59.5 + 25.5, 127, 127));
+    test::ExpectInkedArea(a4, QRectF(41.5, 59.5 + 25.5, 127, 127));
     EXPECT_EQ(test::LoggedMedia(centred.outcome.jobId), QStringLiteral("iso_a4_210x297mm"));
 }
 
@@ -115,7 +107,7 @@ TEST_F(CupsPrinting, CalibrationMovesAndScalesThePrint)
     // 5R on A4 at 98 %: 124.46 x 174.44 mm about the centre of the page, then moved.
     const PrintReport scaled = Print(TwoToned(1270, 1780), "5R", FitMode::Fill, 1, Calibration { -30, 25, 980 });
     const QRectF expected(105 - 124.46 / 2 - 3.0, 148.5 - 174.44 / 2 + 2.5, 124.46, 174.44);
-    ExpectRectNear(test::InkedAreaMm(PrintedPage(scaled)), expected);
+    test::ExpectInkedArea(PrintedPage(scaled), expected);
 }
 
 TEST_F(CupsPrinting, LandscapePictureTurnsOntoTheUprightPaper)

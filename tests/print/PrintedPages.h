@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QImage>
-#include <QRectF>
-#include <QSizeF>
+#include "print/PdfPages.h"
+
 #include <QString>
 
 namespace lumavo::test {
@@ -20,14 +19,5 @@ QString PrintedFile(int jobId, int timeoutMs = 20000);
 int LoggedCopies(int jobId);
 // The paper the queue's page log recorded for a job (the printer's name for it).
 QString LoggedMedia(int jobId);
-
-// What poppler makes of a PDF: its number of pages and first page's size in millimetres.
-int PdfPages(const QString& pdf);
-QSizeF PdfPageSizeMm(const QString& pdf);
-// The PDF's first page rendered at `dotsPerMm` (10: a pixel per 0.1 mm).
-QImage RenderPdfPage(const QString& pdf, int dotsPerMm = 10);
-
-// The area of a page picture that is not paper-white, in millimetres.
-QRectF InkedAreaMm(const QImage& page, int dotsPerMm = 10);
 
 } // namespace lumavo::test

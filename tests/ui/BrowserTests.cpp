@@ -9,6 +9,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "skin/CommandEvent.h"
+#include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/PhotoLayoutDlg.h"
 #include "ui/UiTestUtils.h"
@@ -123,8 +124,8 @@ EnterResult EnterTemplate(CTemplateBrowserDlg& browser, const QString& name, con
     test::OnNextModal([&](QWidget*) {
         browser.NameBox()->setText(name);
         test::OnNextModal(answer);
-        SendCommand(&browser, 6001);
-        SendCommand(&browser, 6002);
+        SendCommand(&browser, kCmdEnter);
+        SendCommand(&browser, kCmdExit);
     });
     browser.exec();
     return result;
@@ -183,7 +184,7 @@ TEST_F(BrowserTest, AlbumKeysWorkFromTheNameBox)
         // The browser closes however the checks end.
         struct Close {
             CTemplateBrowserDlg& browser;
-            ~Close() { SendCommand(&browser, 6002); }
+            ~Close() { SendCommand(&browser, kCmdExit); }
         } close { browser };
         auto* album = qobject_cast<CAlbumView*>(browser.Album()->Movie());
         ASSERT_NE(album, nullptr);
@@ -241,13 +242,13 @@ TEST_F(BrowserTest, TypedNameOpensTheTemplateAndStaysAfterwards)
                 });
                 static_cast<QDialog*>(dialog)->reject();
             });
-            SendCommand(&browser, round == 0 ? 1 : 6001);
+            SendCommand(&browser, round == 0 ? kCmdOk : kCmdEnter);
             EXPECT_EQ(browser.NameBox()->text(), "4R-classic-cream");
             ASSERT_TRUE(browser.Folder().has_value());
             EXPECT_EQ(browser.Folder()->path(),
                 test::ProgramDir() + "/temple" + QDir::separator() + "4R-classic-cream" + QDir::separator());
         }
-        SendCommand(&browser, 6002);
+        SendCommand(&browser, kCmdExit);
     });
     EXPECT_EQ(layoutsOpened, 2);
 }
@@ -265,7 +266,7 @@ TEST_F(BrowserTest, NamesReachingOutsideTheLibraryAreRefused)
                 shown = message->text();
                 message->accept();
             });
-            SendCommand(&browser, 1);
+            SendCommand(&browser, kCmdOk);
             EXPECT_EQ(shown, QStringLiteral("图库错误，请重装"));
         }
         browser.close();

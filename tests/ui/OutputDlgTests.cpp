@@ -3,12 +3,15 @@
 #include "imaging/ImageFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
+#include "print/PdfPages.h"
+#include "printing/PrintFormats.h"
 #include "skin/CommandEvent.h"
 #include "templates/Caption.h"
 #include "templates/OutputRender.h"
 #include "templates/Portrait.h"
 #include "ui/CommandIds.h"
 #include "ui/OutputDlg.h"
+#include "ui/OutputPrinting.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/UiTestUtils.h"
 
@@ -23,7 +26,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
-#include <QRegularExpression>
+#include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -156,10 +160,12 @@ TEST_F(OutputWindow, LaysOutPreviewAndSizes)
         ASSERT_NE(group, nullptr);
         EXPECT_EQ(group->title(), QStringLiteral("尺寸"));
         EXPECT_EQ(group->geometry(), QRect(730, 60, 60, 400));
-        for (size_t i = 0; i < kPrintSizes.size(); ++i) {
-            QRadioButton* button = SizeButton(kPrintSizes[i].controlId);
+        const int ids[] = { 1038, 1044, 1045, 1046, 1047, 1048, 1040, 1050 };
+        const char* captions[] = { "3R", "4R", "5R", "6R", "8R", "A6", "A5", "A4" };
+        for (size_t i = 0; i < kPrintFormats.size(); ++i) {
+            QRadioButton* button = SizeButton(ids[i]);
             ASSERT_NE(button, nullptr);
-            EXPECT_EQ(button->text(), QString::fromLatin1(kPrintSizes[i].caption));
+            EXPECT_EQ(button->text(), QLatin1String(captions[i]));
             EXPECT_EQ(button->pos(), QPoint(735, 80 + 20 * int(i)));
             EXPECT_EQ(button->isChecked(), i == 0);
         }
@@ -276,43 +282,21 @@ TEST_F(OutputWindow, MissingTemplateIsReportedAndNothingIsWritten)
     EXPECT_FALSE(QFile::exists(m_sandbox.File("none.jpg")));
 }
 
-int CountPages(const QByteArray& pdf)
+// The print dialog, answered: accepted or cancelled.
+void AnswerPrintDialog(bool accept)
 {
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![s\\w])"));
-    return int(QString::fromLatin1(pdf).count(page));
+    test::OnNextModal([accept](QWidget* modal) {
+        ASSERT_NE(qobject_cast<QPrintDialog*>(modal), nullptr);
+        if (accept)
+            static_cast<QDialog*>(modal)->accept();
+        else
+            static_cast<QDialog*>(modal)->reject();
+    });
 }
 
-// Where a PDF page draws its picture, in millimetres from the top-left of the
-// printable area: read from the page's drawing commands (the engine's
-// device-to-page matrix first, then the picture's own matrix).
-QRectF PrintedPictureMm(const QByteArray& pdf, int dotsPerInch)
-{
-    static const QRegularExpression draw(
-        QStringLiteral("([-\\d.]+) 0 0 ([-\\d.]+) ([-\\d.]+) ([-\\d.]+) cm\\s+(\\d+) 0 0 -(\\d+) 0 \\d+ cm /Im"));
-    qsizetype from = 0;
-    while ((from = pdf.indexOf("stream\n", from)) >= 0) {
-        const qsizetype start = from + 7;
-        const qsizetype end = pdf.indexOf("endstream", start);
-        if (end < 0)
-            break;
-        from = end + 9;
-        // qUncompress wants the zlib data behind a size hint.
-        const QByteArray packed = QByteArray("\x00\x10\x00\x00", 4) + pdf.mid(start, end - start);
-        const QString commands = QString::fromLatin1(qUncompress(packed));
-        const QRegularExpressionMatch found = draw.match(commands);
-        if (!found.hasMatch())
-            continue;
-        const double mmPerDot = 25.4 / dotsPerInch;
-        return QRectF(found.captured(3).toDouble() * mmPerDot, found.captured(4).toDouble() * mmPerDot,
-            found.captured(1).toDouble() * found.captured(5).toDouble() * mmPerDot,
-            found.captured(2).toDouble() * found.captured(6).toDouble() * mmPerDot);
-    }
-    return {};
-}
-
-// A4 paper with 5 mm margins all round: a printable area of 200 x 287 mm
-// (portrait) whatever printer the machine has.
-void UseA4WithMargins(QPrinter& printer, const QString& pdf)
+// The dialog's printer writes a PDF file on A4 with margins: the print
+// must not start at the margins' corner.
+void PrintIntoPdf(QPrinter& printer, const QString& pdf)
 {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
@@ -320,133 +304,153 @@ void UseA4WithMargins(QPrinter& printer, const QString& pdf)
         QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter));
 }
 
-// The page's size in points, from the PDF's media box.
-QSizeF PdfPageSize(const QByteArray& pdf)
-{
-    static const QRegularExpression box(QStringLiteral("/MediaBox \\[0 0 ([\\d.]+) ([\\d.]+)\\]"));
-    const QRegularExpressionMatch found = box.match(QString::fromLatin1(pdf));
-    return found.hasMatch() ? QSizeF(found.captured(1).toDouble(), found.captured(2).toDouble()) : QSizeF();
-}
-
-TEST_F(OutputWindow, PrintsOnePageIntoAPdf)
+TEST_F(OutputWindow, PrintsEveryCopyAtTheSizeFromThePapersCorner)
 {
     const QString pdf = m_sandbox.File("print.pdf");
-    UseA4WithMargins(m_dialog.Printer(), pdf);
+    PrintIntoPdf(m_dialog.Printer(), pdf);
     m_dialog.Printer().setCopyCount(3);
 
     testing::internal::CaptureStdout();
+    QString status;
     Run([&] {
         // Cancelled: nothing printed, the old program's note on stdout.
-        test::OnNextModal([](QWidget* modal) {
-            ASSERT_NE(qobject_cast<QPrintDialog*>(modal), nullptr);
-            static_cast<QDialog*>(modal)->reject();
-        });
+        AnswerPrintDialog(false);
         SendCommand(&m_dialog, kCmdPrint);
-        test::OnNextModal([](QWidget* modal) {
-            ASSERT_NE(qobject_cast<QPrintDialog*>(modal), nullptr);
-            static_cast<QDialog*>(modal)->accept();
-        });
+        EXPECT_FALSE(QFile::exists(pdf));
+        AnswerPrintDialog(true);
         SizeButton(1050)->click();
         SendCommand(&m_dialog, kCmdPrint);
+        status = m_dialog.findChild<QLabel*>("outputStatus")->text();
     });
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failure\n");
+    EXPECT_EQ(status, QStringLiteral("已打印到文件：%1").arg(pdf));
 
+    // The three copies the dialog asked for (one page each in a file), not one.
+    EXPECT_EQ(test::PdfPages(pdf), 3);
+    const QSizeF pageMm = test::PdfPageSizeMm(pdf);
+    EXPECT_NEAR(pageMm.width(), 210, 0.5);
+    EXPECT_NEAR(pageMm.height(), 297, 0.5);
+    // A4 for a 300 x 400 picture, whole: 210 x 280 mm, (297 - 280) / 2 mm
+    // from the paper's top edge, whatever margins the page had.
+    test::ExpectInkedArea(test::RenderPdfPage(pdf), QRectF(0, 8.5, 210, 280));
+    // The finished picture is on the page whole, at its own size.
     const QByteArray printed = test::ReadFile(pdf);
-    ASSERT_FALSE(printed.isEmpty());
-    EXPECT_EQ(CountPages(printed), 1);
-    EXPECT_EQ(m_dialog.Printer().copyCount(), 1);
-    EXPECT_EQ(m_dialog.Printer().docName(), QStringLiteral("艺术写真"));
-    // The finished picture is on the page whole.
     EXPECT_TRUE(printed.contains("/Width 300")) << "picture not embedded at its own size";
     EXPECT_TRUE(printed.contains("/Height 400"));
-    // A4 for a 300 x 400 picture: the 210 x 297 size is cut to the 200 x 287
-    // printable area, the picture 200 x 267 mm in it, 10 mm down. Drawn at
-    // 210 mm wide it would lose its right edge and its caption at the bottom.
-    const QRectF drawn = PrintedPictureMm(printed, m_dialog.Printer().resolution());
-    EXPECT_NEAR(drawn.x(), 0.0, 0.01);
-    EXPECT_NEAR(drawn.y(), 10.0, 0.01);
-    EXPECT_NEAR(drawn.width(), 200.0, 0.01);
-    EXPECT_NEAR(drawn.height(), 267.0, 0.01);
-    EXPECT_LT(PdfPageSize(printed).width(), PdfPageSize(printed).height());
 }
 
-TEST_F(OutputWindow, LandscapePicturePrintsWholeOnALandscapePage)
+TEST_F(OutputWindow, LandscapePictureTurnsOntoTheUprightPageWholeOrFilled)
 {
     // A landscape template in place of the portrait one.
     QImage background = test::MakeTestPhoto(400, 300, 7);
     ASSERT_TRUE(background.save(m_folder.File(kBackgroundFile), "PNG"));
     QImage foreground(400, 300, QImage::Format_ARGB32);
-    foreground.fill(Qt::transparent);
+    foreground.fill(QColor(200, 180, 120));
     ASSERT_TRUE(foreground.save(m_folder.File(kForegroundFile), "PNG"));
     // The layout window would have read it afresh.
     ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
     ASSERT_EQ(m_portrait.RecordedSize(), QSize(400, 300));
     m_portrait.Compose();
 
-    const QString pdf = m_sandbox.File("landscape.pdf");
-    UseA4WithMargins(m_dialog.Printer(), pdf);
+    const QString whole = m_sandbox.File("whole.pdf");
+    const QString filled = m_sandbox.File("filled.pdf");
     Run([&] {
-        test::OnNextModal([](QWidget* modal) {
-            ASSERT_NE(qobject_cast<QPrintDialog*>(modal), nullptr);
-            static_cast<QDialog*>(modal)->accept();
-        });
-        SizeButton(1047)->click(); // 8R: 254 x 203 mm the landscape way
+        SizeButton(1047)->click(); // 8R: 203 x 254 mm
+        PrintIntoPdf(m_dialog.Printer(), whole);
+        AnswerPrintDialog(true);
+        SendCommand(&m_dialog, kCmdPrint);
+        m_dialog.findChild<QRadioButton*>("fitFill")->click();
+        PrintIntoPdf(m_dialog.Printer(), filled);
+        AnswerPrintDialog(true);
         SendCommand(&m_dialog, kCmdPrint);
     });
 
-    const QByteArray printed = test::ReadFile(pdf);
-    ASSERT_FALSE(printed.isEmpty());
-    EXPECT_EQ(m_dialog.Printer().pageLayout().orientation(), QPageLayout::Landscape);
-    EXPECT_GT(PdfPageSize(printed).width(), PdfPageSize(printed).height());
-    // On the landscape page's 287 x 200 printable area: the size cut to
-    // 254 x 200, the picture 254 x 191 in it, 4 mm down. On an upright page
-    // it would have run 54 mm off the paper's right edge.
-    const QRectF drawn = PrintedPictureMm(printed, m_dialog.Printer().resolution());
-    EXPECT_NEAR(drawn.x(), 0.0, 0.01);
-    EXPECT_NEAR(drawn.y(), 4.0, 0.01);
-    EXPECT_NEAR(drawn.width(), 254.0, 0.01);
-    EXPECT_NEAR(drawn.height(), 191.0, 0.01);
+    // Turned a quarter onto the upright paper: 300 x 400 the page's way,
+    // 254 mm high, 190.5 mm wide, centred. Filled: the whole page.
+    const QSizeF pageMm = test::PdfPageSizeMm(whole);
+    EXPECT_NEAR(pageMm.width(), 203, 0.5);
+    EXPECT_NEAR(pageMm.height(), 254, 0.5);
+    test::ExpectInkedArea(test::RenderPdfPage(whole), QRectF(6.25, 0, 190.5, 254));
+    test::ExpectInkedArea(test::RenderPdfPage(filled), QRectF(0, 0, 203, 254));
 }
 
-TEST(PrintRectangle, TurnsToThePictureAndKeepsItsProportions)
+// The resolution each size gives, computed here from the millimetres: the
+// finished picture's pixels over the inches it takes, and the photo's
+// pixels over the inches of its placement.
+TEST_F(OutputWindow, ShowsTheResolutionOfTheSizeAndWarnsForASmallPhoto)
 {
-    auto size = [](const char* caption) {
-        for (const PrintSize& s : kPrintSizes) {
-            if (QLatin1String(s.caption) == QLatin1String(caption))
-                return s;
-        }
-        return PrintSize {};
+    QString line, warning;
+    bool fitOffered = false;
+    auto read = [&] {
+        line = m_dialog.findChild<QLabel*>("printResolution")->text();
+        warning = m_dialog.findChild<QLabel*>("resolutionWarning")->text();
+        fitOffered = m_dialog.findChild<QRadioButton*>("fitFill")->isEnabled();
     };
-    EXPECT_EQ(PrintRectangle(size("6R"), 2800, 2100), QRect(0, 0, 203, 152));
-    EXPECT_EQ(PrintRectangle(size("4R"), 1400, 2100), QRect(0, 0, 101, 152));
-    EXPECT_EQ(PrintRectangle(size("3R"), 1225, 1750), QRect(0, 0, 89, 127));
-    EXPECT_EQ(PrintRectangle(size("A4"), 1000, 1000), QRect(0, 43, 210, 210));
-    EXPECT_EQ(PrintRectangle(size("4R"), 3000, 1000), QRect(0, 25, 152, 51));
-    EXPECT_EQ(PrintRectangle(size("A5"), 1000, 3000), QRect(39, 0, 70, 210));
-    // A small picture is enlarged to the paper size: millimetres are not pixels.
-    EXPECT_EQ(PrintRectangle(size("6R"), 30, 20), QRect(0, 8, 203, 135));
-    // A size larger than the printable area is cut down to it; a smaller one stays.
-    EXPECT_EQ(PrintRectangle(size("A4"), 1400, 2100, QSize(202, 289)), QRect(4, 0, 193, 289));
-    EXPECT_EQ(PrintRectangle(size("8R"), 2800, 2100, QSize(202, 289)), QRect(0, 25, 202, 152));
-    EXPECT_EQ(PrintRectangle(size("4R"), 1400, 2100, QSize(202, 289)), QRect(0, 0, 101, 152));
+    Run([&] {
+        // 300 x 400 over 3R's 89 mm: 85.6 dpi; the 160 pixels of the photo
+        // over its 180 pixels: 76.1 dpi, too few for paper.
+        read();
+        EXPECT_EQ(line, QStringLiteral("按 3R（89 × 127 毫米）打印：成品相片 86 dpi，开口内的顾客相片 76 dpi"));
+        EXPECT_EQ(warning, QStringLiteral("相片分辨率偏低，打印可能不够清晰"));
+        EXPECT_TRUE(fitOffered);
+        EXPECT_NEAR(m_dialog.Printing().Resolution().photoDpi, 300 * 25.4 / 89 * 160 / 180, 0.01);
+        // A4 is 210 mm wide: 36.3 and 32.3 dpi.
+        SizeButton(1050)->click();
+        read();
+        EXPECT_EQ(line, QStringLiteral("按 A4（210 × 297 毫米）打印：成品相片 36 dpi，开口内的顾客相片 32 dpi"));
+    });
 
-    const int ids[] = { 1038, 1044, 1045, 1046, 1047, 1048, 1040, 1050 };
-    for (size_t i = 0; i < kPrintSizes.size(); ++i)
-        EXPECT_EQ(kPrintSizes[i].controlId, ids[i]);
+    // A large picture with a large photo: no warning. 1020 x 1520 pixels
+    // have 4R's proportions, so whole and filled are the same and no choice
+    // is offered; on A4 they differ (297 mm high, or 210 mm wide filled).
+    QImage clear(1020, 1520, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    ASSERT_TRUE(
+        test::WriteTemplate(m_folder.path(), test::MakeTestPhoto(1020, 1520, 7), clear, QRect(110, 200, 800, 1000)));
+    ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
+    m_portrait.SetPhoto(PhotoImage::Adopt(test::MakeTestPhoto(800, 1000, 3)));
+    m_portrait.SetPlacement(PhotoPlacement { 110, 200, 800, 1000 });
+    Run([&] {
+        SizeButton(1044)->click();
+        read();
+        EXPECT_EQ(line, QStringLiteral("按 4R（102 × 152 毫米）打印：成品相片 254 dpi，开口内的顾客相片 254 dpi"));
+        EXPECT_TRUE(warning.isEmpty());
+        EXPECT_FALSE(fitOffered);
+        SizeButton(1050)->click();
+        read();
+        EXPECT_TRUE(fitOffered);
+        EXPECT_EQ(line, QStringLiteral("按 A4（210 × 297 毫米）打印：成品相片 130 dpi，开口内的顾客相片 130 dpi"));
+        m_dialog.findChild<QRadioButton*>("fitFill")->click();
+        read();
+        EXPECT_EQ(line, QStringLiteral("按 A4（210 × 297 毫米）打印：成品相片 123 dpi，开口内的顾客相片 123 dpi"));
+        EXPECT_EQ(warning, QStringLiteral("相片分辨率偏低，打印可能不够清晰"));
+    });
 }
 
-TEST(PrintPicture, DrawsAt350DpiOnOnePage)
+TEST_F(OutputWindow, CalibrationButtonOpensTheCalibrationWindowOnAReadableFile)
 {
-    test::Sandbox sandbox;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(sandbox.File("direct.pdf"));
-    auto picture = PhotoImage::Adopt(test::MakeTestPhoto(280, 210));
-    ASSERT_TRUE(PrintPicture(picture.get(), 0, 0, 203, 152, printer));
-    EXPECT_EQ(picture->HorizontalResolution(), 350.0f);
-    EXPECT_EQ(picture->VerticalResolution(), 350.0f);
-    EXPECT_EQ(CountPages(test::ReadFile(sandbox.File("direct.pdf"))), 1);
-    EXPECT_FALSE(PrintPicture(nullptr, 0, 0, 10, 10, printer));
+    const QString path = m_sandbox.File("calibration/print-calibration.txt");
+    m_dialog.Printing().SetCalibrationPath(path);
+    QString title;
+    QString message;
+    Run([&] {
+        auto* button = m_dialog.findChild<QPushButton*>("printCalibration");
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QStringLiteral("打印校准"));
+        EXPECT_TRUE(button->isVisible());
+        test::OnNextModal([&title](QWidget* modal) {
+            title = modal->windowTitle();
+            static_cast<QDialog*>(modal)->reject();
+        });
+        button->click();
+        // A file that is there but cannot be read is not edited (saving
+        // would write over it): the operator is told.
+        ASSERT_TRUE(QDir().mkpath(path));
+        test::AnswerNextMessage(&message);
+        button->click();
+    });
+    EXPECT_EQ(title, QStringLiteral("打印校准"));
+    EXPECT_EQ(message, QStringLiteral("无法读取打印校准文件“%1”，请检查文件是否可读").arg(path));
 }
 
 } // namespace

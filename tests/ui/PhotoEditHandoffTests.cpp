@@ -4,6 +4,7 @@
 #include "imaging/ToneFilters.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
+#include "ui/CommandIds.h"
 #include "ui/EditWindowTesting.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoEditDlg.h"
@@ -98,11 +99,11 @@ TEST(PhotoEditHandoffTest, PhotoEditorRoundTripThroughTheExchangeFile)
     window.SetPhoto(std::move(photo));
     test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         // No registry key: no exchange file either.
-        EXPECT_EQ(Command(edit, 1064), QStringLiteral("错误：请安装Adodb Photoshop"));
+        EXPECT_EQ(Command(edit, kCmdPhotoshop), QStringLiteral("错误：请安装Adodb Photoshop"));
         EXPECT_FALSE(QFileInfo::exists(world.ExchangeFile()));
         // A key without its default value.
         world.SetRegistry(kEditorKey + "\"Other\"=\"x\"\n");
-        EXPECT_EQ(Command(edit, 1064), QStringLiteral("错误：无法获得Adobe Photoshop正确安装位置!"));
+        EXPECT_EQ(Command(edit, kCmdPhotoshop), QStringLiteral("错误：无法获得Adobe Photoshop正确安装位置!"));
         EXPECT_FALSE(QFileInfo::exists(world.ExchangeFile()));
 
         // Registered as a quoted program with "%1": the path with its blank
@@ -110,7 +111,7 @@ TEST(PhotoEditHandoffTest, PhotoEditorRoundTripThroughTheExchangeFile)
         world.SetRegistry(kEditorKey + QStringLiteral("@=\"\\\"%1\\\" \\\"%2\\\"\"\n").arg(editor, "%1"));
         {
             test::StrayModalGuard guard(&edit);
-            edit.OnCommand(1064);
+            edit.OnCommand(kCmdPhotoshop);
             ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(marker); }, 15000));
             EXPECT_FALSE(guard.opened);
         }
@@ -123,31 +124,31 @@ TEST(PhotoEditHandoffTest, PhotoEditorRoundTripThroughTheExchangeFile)
         EXPECT_EQ(edit.CurrentPicture(), given);
 
         // The reload makes the editor's picture current; the initial one is kept.
-        edit.OnCommand(1065);
+        edit.OnCommand(kCmdReload);
         const PhotoImage* first = edit.CurrentPicture();
         ASSERT_NE(first, given);
         EXPECT_EQ(first->Format(), PixelFormat32bppPARGB);
         EXPECT_EQ(first->image().size(), QSize(64, 48));
         EXPECT_EQ(first->image().pixel(10, 10), qRgb(200, 30, 30));
         // Reloaded twice: the first reloaded picture gives way.
-        edit.OnCommand(1065);
+        edit.OnCommand(kCmdReload);
         EXPECT_NE(edit.CurrentPicture(), given);
         EXPECT_EQ(edit.CurrentPicture()->image().size(), QSize(64, 48));
-        edit.OnCommand(1127);
+        edit.OnCommand(kCmdInitialPhoto);
         EXPECT_EQ(edit.CurrentPicture(), given);
         EXPECT_EQ(given->image(), original);
 
         // A file that is no picture: the current picture stays.
         ASSERT_TRUE(test::WriteFile(world.ExchangeFile(), "not a picture"));
-        EXPECT_EQ(Command(edit, 1065), QStringLiteral("发生不可预期的错误!"));
+        EXPECT_EQ(Command(edit, kCmdReload), QStringLiteral("发生不可预期的错误!"));
         EXPECT_EQ(edit.CurrentPicture(), given);
 
         // An exchange file that cannot be written: told (with the ordinary cursor).
         ASSERT_TRUE(test::WriteFile(world.sandbox.File("blocker"), "not a folder"));
         SetExchangeFolderForTesting(world.sandbox.File("blocker") + "/inside/");
-        EXPECT_EQ(Command(edit, 1064), QStringLiteral("发生不可预期的错误!"));
+        EXPECT_EQ(Command(edit, kCmdPhotoshop), QStringLiteral("发生不可预期的错误!"));
         EXPECT_EQ(edit.CurrentPicture(), given);
-        edit.OnCommand(1);
+        edit.OnCommand(kCmdOk);
     });
 }
 
@@ -157,14 +158,14 @@ TEST(PhotoEditHandoffTest, ReloadWorksWithoutAPictureAndTellsWhenThereIsNoFile)
     CPhotoEditDlg window;
     window.SetPhoto(nullptr);
     test::RunEdit(window, [&](CPhotoEditDlg& edit) {
-        EXPECT_EQ(Command(edit, 1065), QStringLiteral("发生不可预期的错误!"));
+        EXPECT_EQ(Command(edit, kCmdReload), QStringLiteral("发生不可预期的错误!"));
         EXPECT_EQ(edit.CurrentPicture(), nullptr);
         ASSERT_TRUE(test::MakeTestPhoto(120, 90).save(world.ExchangeFile()));
-        edit.OnCommand(1065);
+        edit.OnCommand(kCmdReload);
         ASSERT_NE(edit.CurrentPicture(), nullptr);
         EXPECT_EQ(edit.CurrentPicture()->Width(), 120u);
         EXPECT_TRUE(edit.Canvas()->HasPicture());
-        edit.OnCommand(1);
+        edit.OnCommand(kCmdOk);
     });
     EXPECT_NE(window.TakePhoto(), nullptr);
 }
@@ -177,7 +178,7 @@ TEST(PhotoEditHandoffTest, ToneToolRunsOnEachClickAndReloadBringsItsResult)
     CPhotoEditDlg window;
     window.SetPhoto(PhotoImage::Adopt(original));
     test::RunEdit(window, [&](CPhotoEditDlg& edit) {
-        edit.OnCommand(1052);
+        edit.OnCommand(kCmdToneToolPick);
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickToneTool);
         EXPECT_FALSE(edit.PickHint().isEmpty());
         // A click beside the picture, still on the control, starts the tool.
@@ -193,7 +194,7 @@ TEST(PhotoEditHandoffTest, ToneToolRunsOnEachClickAndReloadBringsItsResult)
         ASSERT_TRUE(QTest::qWaitFor(toned, 15000));
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickToneTool);
 
-        edit.OnCommand(1065);
+        edit.OnCommand(kCmdReload);
         ASSERT_NE(edit.CurrentPicture(), nullptr);
         EXPECT_EQ(test::Opaque(edit.CurrentPicture()->image()), test::Opaque(expected));
 
@@ -205,7 +206,7 @@ TEST(PhotoEditHandoffTest, ToneToolRunsOnEachClickAndReloadBringsItsResult)
         QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->DisplayRect().center());
         EXPECT_EQ(told, QStringLiteral("发生不可预期的错误!"));
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickToneTool);
-        edit.OnCommand(1);
+        edit.OnCommand(kCmdOk);
     });
 }
 
@@ -222,7 +223,7 @@ TEST(PhotoEditHandoffTest, KeyingSoftwareIsCheckedAndInstalledOnRequest)
         world.SetRegistry(kKeyingKey + "\"Pathname\"=\"/opt/keying\"\n");
         {
             test::StrayModalGuard guard(&edit);
-            edit.OnCommand(1095);
+            edit.OnCommand(kCmdAutoKeying);
             QTest::qWait(50);
             EXPECT_FALSE(guard.opened);
         }
@@ -232,7 +233,7 @@ TEST(PhotoEditHandoffTest, KeyingSoftwareIsCheckedAndInstalledOnRequest)
         world.Script(installer, QStringLiteral("touch '%1'\n").arg(ran));
         QString question;
         test::AnswerNextMessage(&question, QMessageBox::No);
-        edit.OnCommand(1095);
+        edit.OnCommand(kCmdAutoKeying);
         EXPECT_EQ(question, QStringLiteral("错误：是否现在安装全自动抠像软件"));
         EXPECT_FALSE(QFileInfo::exists(ran));
 
@@ -259,7 +260,7 @@ TEST(PhotoEditHandoffTest, KeyingSoftwareIsCheckedAndInstalledOnRequest)
                     guard.emplace(&edit);
                 box->button(QMessageBox::Yes)->click();
             });
-            edit.OnCommand(1095);
+            edit.OnCommand(kCmdAutoKeying);
             EXPECT_TRUE(QFileInfo::exists(ran));
             EXPECT_GT(ticks, 5);
             QTest::qWait(50);
@@ -284,10 +285,10 @@ TEST(PhotoEditHandoffTest, KeyingSoftwareIsCheckedAndInstalledOnRequest)
             test::AnswerNextMessage(&missing);
             qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
         });
-        edit.OnCommand(1095);
+        edit.OnCommand(kCmdAutoKeying);
         EXPECT_TRUE(missing.startsWith(QStringLiteral("无法启动程序"))) << missing.toStdString();
         EXPECT_EQ(edit.CurrentPicture(), nullptr);
-        edit.OnCommand(1);
+        edit.OnCommand(kCmdOk);
     });
 }
 

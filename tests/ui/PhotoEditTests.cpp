@@ -1,5 +1,6 @@
 #include "TestUtils.h"
 #include "imaging/ToneFilters.h"
+#include "ui/CommandIds.h"
 #include "ui/EditWindowTesting.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoEditDlg.h"
@@ -52,40 +53,40 @@ TEST(PhotoEditTest, InPlaceEditsChangeTheInitialPictureAndNewPicturesDoNot)
         EXPECT_EQ(edit.Canvas()->PictureSize(), QSize(400, 300));
 
         // A turn changes the initial picture itself: "原始相片" keeps it turned.
-        edit.OnCommand(1060);
+        edit.OnCommand(kCmdRotateLeft);
         EXPECT_EQ(edit.CurrentPicture(), given);
         EXPECT_EQ(edit.Canvas()->PictureSize(), QSize(300, 400));
-        edit.OnCommand(1127);
+        edit.OnCommand(kCmdInitialPhoto);
         EXPECT_EQ(edit.CurrentPicture(), given);
         EXPECT_EQ(given->image(), original.transformed(QTransform().rotate(-90)));
-        edit.OnCommand(1061);
+        edit.OnCommand(kCmdRotateRight);
         EXPECT_EQ(given->image(), original);
 
         // Sepia twice tones the toned picture again; a turn then leaves the
         // initial picture alone, and "原始相片" brings it back unturned.
-        edit.OnCommand(1090);
-        edit.OnCommand(1090);
+        edit.OnCommand(kCmdSepia);
+        edit.OnCommand(kCmdSepia);
         ASSERT_NE(edit.CurrentPicture(), given);
         EXPECT_EQ(edit.CurrentPicture()->image(), Sepia(Sepia(original)));
-        edit.OnCommand(1060);
+        edit.OnCommand(kCmdRotateLeft);
         EXPECT_EQ(edit.CurrentPicture()->Width(), 300u);
         EXPECT_EQ(given->image(), original);
-        edit.OnCommand(1127);
+        edit.OnCommand(kCmdInitialPhoto);
         EXPECT_EQ(edit.CurrentPicture(), given);
         EXPECT_EQ(edit.Canvas()->DisplayImage(), test::Opaque(original));
 
         // Four quarter turns, or two flips of a kind, give the picture back.
         for (int turn = 0; turn < 4; ++turn)
-            edit.OnCommand(1060);
-        edit.OnCommand(1062);
-        edit.OnCommand(1063);
+            edit.OnCommand(kCmdRotateLeft);
+        edit.OnCommand(kCmdFlipHorizontal);
+        edit.OnCommand(kCmdFlipVertical);
         EXPECT_EQ(given->image(), original.mirrored(true, true));
-        edit.OnCommand(1062);
-        edit.OnCommand(1063);
+        edit.OnCommand(kCmdFlipHorizontal);
+        edit.OnCommand(kCmdFlipVertical);
         EXPECT_EQ(given->image(), original);
 
         // Black-and-white, then Cancel: the grey picture is the result.
-        edit.OnCommand(1094);
+        edit.OnCommand(kCmdBlackWhite);
         QTest::keyClick(&edit, Qt::Key_Escape);
     });
     EXPECT_EQ(result, 2);
@@ -120,7 +121,9 @@ TEST(PhotoEditTest, WithoutPictureCommandsDoNothing)
     window.SetPhoto(nullptr);
     test::RunEdit(window, [&](CPhotoEditDlg& edit) {
         test::StrayModalGuard guard(&edit);
-        for (int id : { 1060, 1061, 1062, 1063, 1090, 1094, 1052, 1129, 1053, 1064, 1127, 1128 })
+        for (int id : { kCmdRotateLeft, kCmdRotateRight, kCmdFlipHorizontal, kCmdFlipVertical, kCmdSepia,
+                 kCmdBlackWhite, kCmdToneToolPick, kCmdWhiteSpotPick, kCmdSemiAutoKeying, kCmdPhotoshop,
+                 kCmdInitialPhoto, kCmdSkinSmoothing })
             edit.OnCommand(id);
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickNone);
         EXPECT_EQ(edit.CurrentPicture(), nullptr);
@@ -128,7 +131,7 @@ TEST(PhotoEditTest, WithoutPictureCommandsDoNothing)
         EXPECT_TRUE(edit.PickHint().isEmpty());
         QTest::qWait(50);
         EXPECT_FALSE(guard.opened);
-        edit.OnCommand(1);
+        edit.OnCommand(kCmdOk);
     });
     EXPECT_EQ(window.TakePhoto(), nullptr);
 }
@@ -146,7 +149,7 @@ TEST(PhotoEditTest, WhiteSpotPickPaintsWhereTheOperatorClicks)
         ClickPicture(edit, QPoint(100, 80));
         EXPECT_EQ(given->image(), original);
 
-        edit.OnCommand(1129);
+        edit.OnCommand(kCmdWhiteSpotPick);
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickWhiteSpot);
         EXPECT_FALSE(edit.PickHint().isEmpty());
         ClickPicture(edit, QPoint(100, 80));
@@ -162,7 +165,7 @@ TEST(PhotoEditTest, WhiteSpotPickPaintsWhereTheOperatorClicks)
         EXPECT_EQ(given->Width(), 400u);
         EXPECT_EQ(given->image().pixel(399, 299), 0xFFFFFFFFu);
         EXPECT_EQ(given->image().pixel(395, 20), original.pixel(395, 20));
-        edit.OnCommand(2);
+        edit.OnCommand(kCmdCancel);
     });
 }
 
@@ -188,7 +191,7 @@ TEST(PhotoEditTest, BackdropPickKeysOutTheClickedColourIntoANewPicture)
     CPhotoEditDlg window;
     window.SetPhoto(std::move(photo));
     test::RunEdit(window, [&](CPhotoEditDlg& edit) {
-        edit.OnCommand(1053);
+        edit.OnCommand(kCmdSemiAutoKeying);
         EXPECT_FALSE(edit.PickHint().isEmpty());
         ClickPicture(edit, QPoint(20, 20));
         const PhotoImage* keyed = edit.CurrentPicture();
@@ -204,11 +207,11 @@ TEST(PhotoEditTest, BackdropPickKeysOutTheClickedColourIntoANewPicture)
         EXPECT_EQ(given->image(), GreenBackdropPhoto());
 
         // Skin smoothing makes another new picture of the same size.
-        edit.OnCommand(1128);
+        edit.OnCommand(kCmdSkinSmoothing);
         ASSERT_NE(edit.CurrentPicture(), keyed);
         EXPECT_EQ(edit.CurrentPicture()->Width(), 320u);
         EXPECT_EQ(edit.CurrentPicture()->Height(), 240u);
-        edit.OnCommand(1);
+        edit.OnCommand(kCmdOk);
     });
 }
 

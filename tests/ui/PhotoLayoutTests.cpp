@@ -2,6 +2,7 @@
 #include "engine/TemplateFixtures.h"
 #include "skin/CommandEvent.h"
 #include "skin/SkinLibrary.h"
+#include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/OutputDlg.h"
 #include "ui/PhotoCanvas.h"
@@ -233,8 +234,8 @@ TEST(PhotoLayoutTest, WithoutPhotoShowsTheTemplateAndEnterDoesNothing)
 
             test::StrayModalGuard guard(&window);
             QTest::keyClick(&window, Qt::Key_Return);
-            SendCommand(&window, 6001);
-            SendCommand(&window, 6005);
+            SendCommand(&window, kCmdEnter);
+            SendCommand(&window, kCmdPhotoEdit);
             EXPECT_FALSE(guard.opened);
             EXPECT_TRUE(window.isVisible());
 
@@ -244,7 +245,7 @@ TEST(PhotoLayoutTest, WithoutPhotoShowsTheTemplateAndEnterDoesNothing)
             EXPECT_EQ(window.Placement(), (PhotoPlacement { 5, 0, 0, 0 }));
             EXPECT_EQ(canvas->DisplayImage().pixel(400, 550), background.pixel(400, 550));
 
-            SendCommand(&window, 6004);
+            SendCommand(&window, kCmdBack);
         });
     EXPECT_EQ(result, 2);
 }
@@ -276,12 +277,12 @@ TEST(PhotoLayoutTest, EnterOpensTheOutputWindowAndComesBackUnchanged)
             QTest::keyClick(&window, Qt::Key_Left);
             test::OnNextModal([&](QWidget* modal) {
                 ++outputs;
-                SendCommand(modal, 2);
+                SendCommand(modal, kCmdCancel);
             });
-            SendCommand(&window, 6001);
+            SendCommand(&window, kCmdEnter);
             EXPECT_EQ(outputs, 2);
             EXPECT_TRUE(window.isVisible());
-            SendCommand(&window, 2);
+            SendCommand(&window, kCmdCancel);
         });
     EXPECT_EQ(result, 2);
 }
@@ -345,7 +346,7 @@ TEST(PhotoLayoutTest, SkinButtonsCarryTheirTips)
         });
 }
 
-// Runs the edit window the layout window opens on command 6005.
+// Runs the edit window the layout window opens on command kCmdPhotoEdit.
 void EditPhoto(CPhotoLayoutDlg& window, std::function<void(CPhotoEditDlg&)> work)
 {
     bool opened = false;
@@ -363,7 +364,7 @@ void EditPhoto(CPhotoLayoutDlg& window, std::function<void(CPhotoEditDlg&)> work
             edit->done(-1);
         }
     });
-    SendCommand(&window, 6005);
+    SendCommand(&window, kCmdPhotoEdit);
     EXPECT_TRUE(opened);
 }
 
@@ -380,7 +381,7 @@ TEST(PhotoLayoutTest, EditWindowOkRefitsTheEditedPhotoAndCancelKeepsThePlacement
             // Turned and confirmed: the same picture object, fitted afresh.
             QTest::keyClick(&window, Qt::Key_Down);
             EditPhoto(window, [](CPhotoEditDlg& edit) {
-                edit.OnCommand(1060);
+                edit.OnCommand(kCmdRotateLeft);
                 QTest::keyClick(&edit, Qt::Key_Return);
             });
             EXPECT_EQ(window.Photo(), photo);
@@ -392,7 +393,7 @@ TEST(PhotoLayoutTest, EditWindowOkRefitsTheEditedPhotoAndCancelKeepsThePlacement
             QTest::keyClick(&window, Qt::Key_Right);
             const PhotoPlacement moved = window.Placement();
             EditPhoto(window, [](CPhotoEditDlg& edit) {
-                edit.OnCommand(1061);
+                edit.OnCommand(kCmdRotateRight);
                 QTest::keyClick(&edit, Qt::Key_Escape);
             });
             EXPECT_EQ(window.Photo(), photo);
@@ -401,14 +402,14 @@ TEST(PhotoLayoutTest, EditWindowOkRefitsTheEditedPhotoAndCancelKeepsThePlacement
 
             // Black-and-white, cancelled: the new picture comes back, placed as before.
             EditPhoto(window, [](CPhotoEditDlg& edit) {
-                edit.OnCommand(1094);
-                edit.OnCommand(2);
+                edit.OnCommand(kCmdBlackWhite);
+                edit.OnCommand(kCmdCancel);
             });
             ASSERT_NE(window.Photo(), nullptr);
             const QRgb grey = window.Photo()->image().pixel(1500, 1000);
             EXPECT_TRUE(qRed(grey) == qBlue(grey) && qGreen(grey) == qBlue(grey));
             EXPECT_EQ(window.Placement(), moved);
-            SendCommand(&window, 6004);
+            SendCommand(&window, kCmdBack);
         });
     EXPECT_EQ(result, 2);
 }
@@ -422,13 +423,13 @@ TEST(PhotoLayoutTest, EditWindowInitialPhotoBringsBackTheObjectGiven)
             const PhotoImage* photo = window.Photo();
             const QRgb colour = photo->image().pixel(10, 10);
             EditPhoto(window, [](CPhotoEditDlg& edit) {
-                edit.OnCommand(1090);
-                edit.OnCommand(1127);
-                edit.OnCommand(1);
+                edit.OnCommand(kCmdSepia);
+                edit.OnCommand(kCmdInitialPhoto);
+                edit.OnCommand(kCmdOk);
             });
             EXPECT_EQ(window.Photo(), photo);
             EXPECT_EQ(window.Photo()->image().pixel(10, 10), colour);
-            SendCommand(&window, 2);
+            SendCommand(&window, kCmdCancel);
         });
 }
 

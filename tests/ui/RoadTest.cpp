@@ -5,6 +5,7 @@
 #include "platform/ProgramFolder.h"
 #include "skin/CommandEvent.h"
 #include "templates/Caption.h"
+#include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/CommandIds.h"
 #include "ui/OutputDlg.h"

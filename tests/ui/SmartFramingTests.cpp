@@ -118,7 +118,8 @@ TEST(SmartFramingWindow, KeyAndButtonFrameTheFaceAndArrowsStillMoveByFive)
         ASSERT_TRUE(WaitForSearch(window));
         const PhotoPlacement framed = window.Placement();
         EXPECT_NE(framed, whole);
-        EXPECT_TRUE(window.StatusLine()->text().contains(QStringLiteral("智能构图"))) << window.StatusLine()->text().toStdString();
+        EXPECT_TRUE(window.StatusLine()->text().contains(QStringLiteral("智能构图")))
+            << window.StatusLine()->text().toStdString();
         // On the composite the window shows, the face is found again on its goals.
         const auto landing = FaceLanding(window.Composite()->image(), opening);
         ASSERT_TRUE(landing);
@@ -263,8 +264,8 @@ TEST_F(PhotoInEveryTemplate, AlbumShowsThePhotoInEveryTemplateAndTheLayoutOpensW
             // with this photo, framed on the face, in small.
             const QString rendered = m_sandbox.File(QStringLiteral("expected-%1.png").arg(i));
             const test::ProgramRun run = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
-                { "render", "--root", SampleRoot(), "--template", album->FolderAt(i), "--photo", photo, "--fit",
-                    "face", "--caption", "", "--out", rendered },
+                { "render", "--root", SampleRoot(), "--template", album->FolderAt(i), "--photo", photo, "--fit", "face",
+                    "--caption", "", "--out", rendered },
                 120000);
             ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
             const QImage expected = QImage(rendered)
