@@ -1,8 +1,11 @@
 #include "cli/PortraitRoad.h"
 
 #include "cli/Messages.h"
+#include "framing/FramingSettings.h"
+#include "framing/SmartFraming.h"
 #include "imaging/ImageFiles.h"
 #include "platform/DiskPath.h"
+#include "platform/ProgramFolder.h"
 #include "templates/OutputRender.h"
 
 #include <QFileInfo>
@@ -129,14 +132,23 @@ PreparedPortrait PreparePortrait(const PortraitRequest& request)
     road.edits = request.edits;
     road.steps = request.steps;
     road.captionText = request.captionText;
+    // The road may search on its second thread; what it reports is read once the road is done.
+    QString faceError;
+    if (request.fitFaces) {
+        road.findFaces
+            = [&faceError](const QImage& picture) { return FindSubject(picture, picture.size(), &faceError); };
+        road.framingGoal = ReadFramingGoal(SettingsPath());
+    }
     prepared.portrait = std::make_unique<Portrait>();
     const RoadOutcome outcome = prepared.portrait->TakeRoad(*prepared.templ.folder, road);
+    prepared.framed = outcome.facesFramed;
+    prepared.faceWarning = faceError;
 
     const QSize size = prepared.portrait->RecordedSize();
     prepared.templ.backgroundWidth = size.width();
     prepared.templ.backgroundHeight = size.height();
-    JudgeTemplatePictures(prepared.templ, prepared.portrait->Reading(),
-        request.captionText ? TemplateUse::Output : TemplateUse::Layout);
+    JudgeTemplatePictures(
+        prepared.templ, prepared.portrait->Reading(), request.captionText ? TemplateUse::Output : TemplateUse::Layout);
     prepared.error = !prepared.templ.error.isEmpty() ? prepared.templ.error : PhotoProblem(request.photoPath, outcome);
     return prepared;
 }

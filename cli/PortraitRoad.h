@@ -38,6 +38,8 @@ struct PortraitRequest {
     // The caption to be drawn, when the portrait will be rendered: its face
     // is prepared while the photo decodes.
     std::optional<QString> captionText;
+    // The first placement frames the photo's faces where it has them.
+    bool fitFaces = false;
 };
 
 struct PreparedPortrait {
@@ -47,6 +49,8 @@ struct PreparedPortrait {
     // rendering, the template's layers combined while the photo decoded.
     std::unique_ptr<Portrait> portrait;
     QString error; // the first failure along the road, empty when ready
+    bool framed = false; // fitFaces: the placement frames the faces found
+    QString faceWarning; // fitFaces: why faces could not be looked for
 };
 
 // Finds the template folder (refusing names that reach outside the root),

@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/FaceFit.h"
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
 #include "imaging/ScaledLoad.h"
@@ -66,17 +67,18 @@ QSize PhotoPixels(const Arguments& arguments)
 int RunPrint(const Arguments& arguments)
 {
     const QString caption = CaptionOf(arguments);
-    PreparedPortrait prepared = PreparePortrait(
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption });
+    PreparedPortrait prepared = PreparePortrait(FittedRequest(arguments,
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption }));
     if (!prepared.error.isEmpty()) {
         PrintError(prepared.error);
         return kExitFailure;
     }
+    ReportFaceFit(arguments, prepared);
     // The portrait is finished once: its layers go into the picture.
     RenderResult rendered = prepared.portrait->RenderFinished(caption, Portrait::Layers::UseUp);
     if (!rendered.picture) {
-        PrintError(messages::RenderFailed(
-            prepared.templ.name, rendered.error.isEmpty() ? kOutputReadError : rendered.error));
+        PrintError(
+            messages::RenderFailed(prepared.templ.name, rendered.error.isEmpty() ? kOutputReadError : rendered.error));
         return kExitFailure;
     }
     const PhotoPlacement placement = prepared.portrait->Placement();

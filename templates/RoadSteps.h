@@ -1,11 +1,15 @@
 #pragma once
 
 #include "imaging/PhotoImage.h"
+#include "templates/FaceFraming.h"
+
+#include <QImage>
 
 #include <QList>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace lumavo {
@@ -20,6 +24,9 @@ struct PlacementStep {
     int32_t dy = 0;
     int32_t zoom = 0;
 };
+
+// Looks for the faces of a picture; the subject in its pixels, none without a face.
+using FaceLocator = std::function<std::optional<FramingSubject>(const QImage& picture)>;
 
 // A portrait's whole road taken in one go (the command-line tool): the photo
 // read, edited in order, placed into the opening and moved and zoomed in order.
@@ -37,6 +44,11 @@ struct PortraitRoad {
     // For a finished picture: the layers are combined for it and the
     // caption's face laid out while the photo decodes.
     std::optional<QString> captionText;
+    // Smart framing: the first placement frames the faces this finds on the
+    // edited photo (decoded whole then, as the layout window holds it),
+    // where it finds any; the moves and zooms follow.
+    FaceLocator findFaces;
+    FramingGoal framingGoal;
 };
 
 // How the photo half of a road went (the template half is the portrait's
@@ -45,6 +57,7 @@ struct RoadOutcome {
     Status photoStatus = Ok; // FileNotFound when there is no file at the path
     std::optional<PhotoEdit> failedEdit; // the edit that failed, which stopped the road
     Status editStatus = Ok;
+    bool facesFramed = false; // findFaces found faces and the placement frames them
     bool ok() const { return photoStatus == Ok && !failedEdit; }
 };
 
