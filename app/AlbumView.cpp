@@ -3,6 +3,9 @@
 #include "app/AlbumSource.h"
 #include "app/AlbumThumbnail.h"
 #include "app/MoviePalette.h"
+#include "framing/FramingSettings.h"
+#include "framing/TemplateTrial.h"
+#include "platform/ProgramFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -136,6 +139,7 @@ void CAlbumView::OnLoaded(const AlbumData& data)
     // plays), for the screen's pixel ratio; a later resize only rescales.
     const qreal ratio = devicePixelRatioF();
     const QSize box = (QSizeF(PictureBox(SlotRect(0)).size()) * ratio).toSize().expandedTo(QSize(120, 100));
+    m_thumbnailBox = box;
     // In order, so the first page comes first.
     for (int i = 0; i < count(); ++i)
         RequestThumbnail(i, box);
@@ -191,11 +195,87 @@ void CAlbumView::DeliverThumbnail(int generation, int index, const QImage& image
     if (generation != m_generation || index < 0 || index >= count())
         return;
     Entry& entry = m_entries[index];
+    // The customer's photo in the template is not replaced by the template alone.
+    if (entry.trial)
+        return;
     entry.thumbnail = image;
     entry.failed = image.isNull();
     if (index / kPerPage == m_page || (IsTurning() && index / kPerPage == m_fromPage))
         update();
     emit ThumbnailReady(index);
+}
+
+void CAlbumView::ShowPhoto(const QString& photoPath)
+{
+    m_trialPath = photoPath;
+    const int generation = ++m_trialGeneration;
+    m_trialReading = true;
+    m_trialTotal = 0;
+    m_trialDone = 0;
+    update();
+    m_pool->start([this, generation, photoPath] {
+        auto photo = std::make_shared<const TrialPhoto>(LoadTrialPhoto(photoPath, true));
+        // Safe: the destructor waits for every job before this object goes.
+        QMetaObject::invokeMethod(
+            this, [this, generation, photo] { StartTrials(generation, photo); }, Qt::QueuedConnection);
+    });
+}
+
+void CAlbumView::StartTrials(int generation, std::shared_ptr<const TrialPhoto> photo)
+{
+    if (generation != m_trialGeneration || !m_source)
+        return;
+    m_trialReading = false;
+    update();
+    if (!photo->usable()) {
+        m_trialPath.clear();
+        emit TrialProblem(photo->error);
+        return;
+    }
+    if (!photo->faceError.isEmpty())
+        emit TrialProblem(photo->faceError);
+    const FramingGoal goal = ReadFramingGoal(SettingsPath());
+    const QSize box = m_thumbnailBox.isValid() ? m_thumbnailBox : QSize(200, 160);
+    // The page on view first, then the rest in order.
+    std::vector<int> order;
+    for (int i = m_page * kPerPage; i < std::min(count(), (m_page + 1) * kPerPage); ++i)
+        order.push_back(i);
+    for (int i = 0; i < count(); ++i) {
+        if (i / kPerPage != m_page)
+            order.push_back(i);
+    }
+    m_trialTotal = int(order.size());
+    for (const int index : order) {
+        const QString folder = QDir(m_source->templateRoot()).filePath(m_entries[index].info.folder);
+        m_pool->start([this, generation, index, folder, photo, box, goal] {
+            const TrialPicture trial = MakeTrialPicture(TemplateFolder::FromPath(folder), *photo, box, goal);
+            QMetaObject::invokeMethod(
+                this, [this, generation, index, image = trial.image] { DeliverTrial(generation, index, image); },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+void CAlbumView::DeliverTrial(int generation, int index, const QImage& image)
+{
+    if (generation != m_trialGeneration || index < 0 || index >= count())
+        return;
+    ++m_trialDone;
+    update(QRect(0, height() - kFooterHeight, width(), kFooterHeight));
+    // A template that cannot be drawn keeps the thumbnail it had.
+    if (image.isNull())
+        return;
+    Entry& entry = m_entries[index];
+    entry.thumbnail = image;
+    entry.failed = false;
+    entry.trial = true;
+    if (index / kPerPage == m_page || (IsTurning() && index / kPerPage == m_fromPage))
+        update();
+}
+
+int CAlbumView::TrialCount() const
+{
+    return int(std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& entry) { return entry.trial; }));
 }
 
 void CAlbumView::FinishTurn()
@@ -388,7 +468,15 @@ void CAlbumView::PaintFooter(QPainter& painter) const
     painter.setPen(QPen(QColor(0, 0, 0, 22), 1));
     painter.drawLine(kMargin + 40, footer.top() + 1, width() - kMargin - 40, footer.top() + 1);
     painter.setPen(kQuietText);
-    painter.drawText(footer, Qt::AlignCenter, tr("第 %1 / %2 页").arg(m_page + 1).arg(pages));
+    QString text = tr("第 %1 / %2 页").arg(m_page + 1).arg(pages);
+    // What "用相片选版" is doing, and with which photo.
+    if (m_trialReading)
+        text += tr("　·　正在读取相片……");
+    else if (m_trialDone < m_trialTotal)
+        text += tr("　·　正在放入相片 %1 / %2").arg(m_trialDone).arg(m_trialTotal);
+    else if (!m_trialPath.isEmpty() && m_trialTotal > 0)
+        text += tr("　·　相片：%1").arg(QFileInfo(m_trialPath).fileName());
+    painter.drawText(footer, Qt::AlignCenter, text);
 
     const auto drawArrow = [&painter](const QRect& area, bool enabled, int direction) {
         QColor colour = kAccent;

@@ -16,6 +16,7 @@ class QVariantAnimation;
 namespace lumavo {
 
 class CAlbumSource;
+struct TrialPhoto;
 
 // The template album: pages of thumbnails (3 x 2) that turn with a slide.
 //
@@ -63,11 +64,24 @@ public:
     // Highlights and picks a template: raises Picked.
     void Pick(int index);
 
+    // Shows the customer's photo in every template: the photo is read and
+    // its faces looked for once, then each thumbnail is replaced by the
+    // template with the photo set in (framed on the faces where found, else
+    // the whole-photo fit) as it is made, the shown page first, all off the
+    // user-interface thread. TrialProblem when the photo cannot be used.
+    void ShowPhoto(const QString& photoPath);
+    QString TrialPhotoPath() const { return m_trialPath; }
+    // Thumbnails that show the photo now.
+    int TrialCount() const;
+
 signals:
     void Picked(const QString& folder);
     // The album's list is in (count may be 0).
     void Loaded(int count);
     void ThumbnailReady(int index);
+    // The photo cannot be used (message), or faces could not be looked for
+    // (message, the thumbnails come all the same).
+    void TrialProblem(const QString& message);
 
 protected:
     bool event(QEvent* event) override;
@@ -84,12 +98,15 @@ private:
         AlbumTemplate info;
         QImage thumbnail;
         bool failed = false;
+        bool trial = false; // the thumbnail shows the customer's photo
     };
 
     void OnLoaded(const AlbumData& data);
     void RequestThumbnail(int index, QSize box);
     void RunThumbnailJob(int index, std::function<QImage()> job);
     void DeliverThumbnail(int generation, int index, const QImage& image);
+    void StartTrials(int generation, std::shared_ptr<const TrialPhoto> photo);
+    void DeliverTrial(int generation, int index, const QImage& image);
     void FinishTurn();
     bool HandlesKey(const QKeyEvent* event) const;
 
@@ -114,6 +131,12 @@ private:
     int m_highlight = -1;
     int m_picked = -1;
     int m_wheelAccumulator = 0;
+    QString m_trialPath;
+    int m_trialGeneration = 0;
+    bool m_trialReading = false; // the photo is being read and searched
+    int m_trialTotal = 0; // thumbnails being made with the photo
+    int m_trialDone = 0;
+    QSize m_thumbnailBox;
 };
 
 } // namespace lumavo

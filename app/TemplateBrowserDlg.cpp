@@ -1,12 +1,15 @@
 #include "app/TemplateBrowserDlg.h"
 
+#include "app/AlbumView.h"
 #include "app/ShockwaveFlash.h"
 #include "app/SplashWnd.h"
 #include "app/Startup.h"
 #include "platform/ProgramFolder.h"
 #include "skin/SkinLibrary.h"
 #include "ui/CommandIds.h"
+#include "ui/FileDialogEx.h"
 #include "ui/PhotoLayoutDlg.h"
+#include "ui/StartFolders.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -45,6 +48,7 @@ CTemplateBrowserDlg::CTemplateBrowserDlg(QWidget* parent)
     connect(m_nameBox, &QLineEdit::textEdited, this, [this] { m_nameTyped = true; });
     MapCommand(kCmdOk, [this] { OnEnterTemplate(); });
     MapCommand(kCmdEnter, [this] { OnEnterTemplate(); });
+    MapCommand(kCmdPhotoPick, [this] { OnChoosePhoto(); });
     MapCommand(kCmdExit, [this] { OnCancelBrowser(); });
     MapCommand(kCmdCancel, [this] { OnCancelBrowser(); });
 }
@@ -79,6 +83,8 @@ void CTemplateBrowserDlg::InitDialog()
     skin::SetWindowSkin(this, QStringLiteral("main"));
     skin::SetSkinButtonTip(this, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("退出系统"));
+    skin::SetSkinButtonTip(
+        this, QStringLiteral("photopick"), QStringLiteral("用相片选版：选一张顾客的相片，看它放在每个模板里的样子"));
 
     m_nameBox->setGeometry(kNameBoxRect);
     StartMovies();
@@ -94,6 +100,11 @@ void CTemplateBrowserDlg::StartMovies()
     m_album->setGeometry(kAlbumRect);
     m_album->LoadMovie(0, server + QLatin1String("/ablum/loadXml2.swf"));
     m_album->Play();
+    if (auto* album = qobject_cast<CAlbumView*>(m_album->Movie())) {
+        // "用相片选版" with a photo that cannot be used.
+        connect(album, &CAlbumView::TrialProblem, this,
+            [this](const QString& message) { QMessageBox::warning(this, QString(), message, QMessageBox::Ok); });
+    }
     m_player->setGeometry(kPlayerRect);
     m_player->LoadMovie(0, server + QLatin1String("/ablum/mp3player.swf"));
     m_player->Play();
@@ -152,7 +163,31 @@ void CTemplateBrowserDlg::OnEnterTemplate()
     }
     CPhotoLayoutDlg layout;
     layout.SetFolder(*m_folder);
+    layout.SetSuggestedPhoto(TrialPhoto());
     layout.exec();
+}
+
+void CTemplateBrowserDlg::OnChoosePhoto()
+{
+    CFileDialogEx dialog(this);
+    dialog.setDirectory(StartFolder(FolderUse::Photos));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    RememberFolder(FolderUse::Photos, path);
+    ShowPhotoInAlbum(path);
+}
+
+void CTemplateBrowserDlg::ShowPhotoInAlbum(const QString& photoPath)
+{
+    if (auto* album = qobject_cast<CAlbumView*>(m_album->Movie()))
+        album->ShowPhoto(photoPath);
+}
+
+QString CTemplateBrowserDlg::TrialPhoto() const
+{
+    const auto* album = qobject_cast<const CAlbumView*>(m_album->Movie());
+    return album ? album->TrialPhotoPath() : QString();
 }
 
 void CTemplateBrowserDlg::OnCancelBrowser()

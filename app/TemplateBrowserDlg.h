@@ -30,6 +30,14 @@ public:
     void OnAlbumCommand(const QString& command, const QString& args);
     void OnEnterTemplate();
     void OnCancelBrowser();
+    // "用相片选版": asks for the customer's photo once and shows it in every
+    // template of the album; the layout window then opens with it selected.
+    void OnChoosePhoto();
+    // Shows the photo in the album without asking (what the photo dialog's OK does).
+    void ShowPhotoInAlbum(const QString& photoPath);
+    // The photo the album shows in every template; empty before
+    // "用相片选版" and after a photo that could not be read.
+    QString TrialPhoto() const;
 
     QLineEdit* NameBox() const { return m_nameBox; }
     CShockwaveFlash* Album() const { return m_album; }

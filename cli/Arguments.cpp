@@ -18,7 +18,7 @@ struct OptionSet {
 
 OptionSet OptionsOf(CommandKind command)
 {
-    const QSet<QString> placing { "--root", "--template", "--photo", "--edit", "--move", "--zoom" };
+    const QSet<QString> placing { "--root", "--template", "--photo", "--edit", "--move", "--zoom", "--fit" };
     switch (command) {
     case CommandKind::Templates:
         return { { "--root" }, { "--root" } };
@@ -28,8 +28,10 @@ OptionSet OptionsOf(CommandKind command)
         return { placing + QSet<QString> { "--out", "--quality", "--caption" },
             { "--root", "--template", "--photo", "--out" } };
     case CommandKind::Batch:
-        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption", "--edit" },
+        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption", "--edit", "--fit" },
             { "--root", "--template", "--out-dir" } };
+    case CommandKind::Proof:
+        return { { "--root", "--photo", "--out", "--quality", "--fit" }, { "--root", "--photo", "--out" } };
     case CommandKind::Print:
         return { placing + QSet<QString> { "--caption", "--size", "--printer", "--copies", "--fit" },
             { "--root", "--template", "--photo", "--size" } };
@@ -51,6 +53,8 @@ std::optional<CommandKind> CommandNamed(const QString& name)
         return CommandKind::Render;
     if (name == "batch")
         return CommandKind::Batch;
+    if (name == "proof")
+        return CommandKind::Proof;
     if (name == "print")
         return CommandKind::Print;
     if (name == "print-test")
@@ -156,10 +160,18 @@ QString TakeOption(Arguments& args, const QString& name, const QString& value)
             return QStringLiteral("打印份数必须是 1 到 %1 的整数，而不是“%2”").arg(kMaxCopies).arg(value);
         args.copies = *copies;
     } else if (name == "--fit") {
+        // face: the first placement frames the faces (every command that
+        // places a photo); whole: the default; fill: a print fills its size.
         const QString key = value.trimmed().toLower();
-        if (key != "whole" && key != "fill")
-            return QStringLiteral("--fit 只能是 whole（整张放入）或 fill（裁满），而不是“%1”").arg(value);
-        args.fill = key == "fill";
+        if (key == "face")
+            args.fitFaces = true;
+        else if (key == "fill" && args.command == CommandKind::Print)
+            args.fill = true;
+        else if (key != "whole" && args.command == CommandKind::Print)
+            return QStringLiteral("--fit 只能是 whole（整张放入）、fill（裁满）或 face（按人脸构图），而不是“%1”")
+                .arg(value);
+        else if (key != "whole")
+            return QStringLiteral("--fit 只能是 face（按人脸构图）或 whole（整张相片放入），而不是“%1”").arg(value);
     } else if (name == "--edit") {
         return TakeEdit(args, value);
     } else if (name == "--move") {
@@ -180,7 +192,8 @@ QString TakeOption(Arguments& args, const QString& name, const QString& value)
 
 bool IsRepeatable(const QString& name)
 {
-    return name == "--edit" || name == "--move" || name == "--zoom";
+    // --fit twice for a print: the faces framed and its size filled.
+    return name == "--edit" || name == "--move" || name == "--zoom" || name == "--fit";
 }
 
 ParsedArguments Failure(const QString& message)
@@ -201,7 +214,7 @@ QString ExtensionOfFormat(const QString& format)
 ParsedArguments ParseArguments(const QStringList& arguments)
 {
     if (arguments.isEmpty())
-        return Failure(QStringLiteral("缺少命令（templates、place、render、batch、print 或 print-test）"));
+        return Failure(QStringLiteral("缺少命令（templates、place、render、batch、proof、print 或 print-test）"));
     const auto command = CommandNamed(arguments.first());
     if (!command)
         return Failure(QStringLiteral("未知的命令“%1”").arg(arguments.first()));
@@ -262,46 +275,51 @@ ParsedArguments ParseArguments(const QStringList& arguments)
 
 QString UsageText()
 {
-    return QStringLiteral("用法：\n"
-                          "  lumavo-cli templates --root 模板目录\n"
-                          "  lumavo-cli place  --root 模板目录 --template 模板名 --photo 相片\n"
-                          "                    [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
-                          "  lumavo-cli render --root 模板目录 --template 模板名 --photo 相片 --out 输出文件\n"
-                          "                    [--quality N] [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
-                          "                    [--caption 文字]\n"
-                          "  lumavo-cli batch  --root 模板目录 --template 模板名 --out-dir 输出目录\n"
-                          "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字]\n"
-                          "                    [--edit 操作]... 相片...\n"
-                          "  lumavo-cli print  --root 模板目录 --template 模板名 --photo 相片 --size 尺寸\n"
-                          "                    [--printer 打印机] [--copies N] [--fit whole|fill]\n"
-                          "                    [--edit 操作]... [--move DX,DY]... [--zoom 步长]... [--caption 文字]\n"
-                          "  lumavo-cli print-test --size 尺寸 [--printer 打印机]\n"
-                          "  lumavo-cli --help\n"
-                          "\n"
-                          "templates  每个可用的模板一行：名称 背景宽 背景高 开口左 上 右 下；\n"
-                          "           有问题的模板在标准错误中逐个说明原因，没有一个可用时失败\n"
-                          "place      输出最终放置位置：x y 宽 高\n"
-                          "render     输出成品图片（350 dpi，带说明文字）；文件类型由扩展名决定（jpg、png、bmp、tif）\n"
-                          "batch      每张相片按初始位置输出到输出目录（相片名 + 格式扩展名，缺省 jpg）\n"
-                          "print      与 render 相同的成品相片，按所选尺寸打印到打印机，套用该打印机和尺寸的校准；\n"
-                          "           标准输出一行说明打印队列是否接收了作业\n"
-                          "print-test 打印所选尺寸的校准测试页（边框、毫米标尺、中心十字），套用现有校准\n"
-                          "\n"
-                          "--edit     按给出的顺序编辑相片：left 左转90度，right 右转90度，hflip 水平翻转，\n"
-                          "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格，smooth 全自动皮肤美容，\n"
-                          "           key:X,Y[:容差] 半自动抠像：从相片上的点 X,Y 去掉与它相连的背景\n"
-                          "           （X,Y 为像素，或相片宽高的百分比如 key:2%,2%，同一批相片背景位置相同时适用；\n"
-                          "           容差 0-100，缺省 50，越大去掉的颜色越多）\n"
-                          "--move     把相片移动 DX,DY 像素；--zoom 把相片左右各放大 步长 像素（负数缩小）；\n"
-                          "           两者按命令行上的顺序执行\n"
-                          "--quality  JPEG 质量 0-100，缺省取程序目录下 setting.ini 的 Quality（没有时为 90）\n"
-                          "--caption  说明文字，缺省取 setting.ini 的 Caption（没有时为内置文字）\n"
-                          "--size     打印尺寸：3R、4R、5R、6R、8R、A6、A5、A4\n"
-                          "--printer  打印机名称，缺省为系统的默认打印机；--copies 打印份数 1-99，缺省 1\n"
-                          "--fit      比例与尺寸不同时：whole 整张放入，两边均匀留白（缺省）；fill 裁满，两边均匀裁去\n"
-                          "\n"
-                          "退出码：0 成功；1 失败（模板、相片或输出文件出错，batch 中任一相片失败，\n"
-                          "        打印机找不到、已停止、不接受或未完成作业）；2 参数错误\n");
+    return QStringLiteral(
+        "用法：\n"
+        "  lumavo-cli templates --root 模板目录\n"
+        "  lumavo-cli place  --root 模板目录 --template 模板名 --photo 相片\n"
+        "                    [--edit 操作]... [--move DX,DY]... [--zoom 步长]... [--fit face]\n"
+        "  lumavo-cli render --root 模板目录 --template 模板名 --photo 相片 --out 输出文件\n"
+        "                    [--quality N] [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
+        "                    [--caption 文字] [--fit face]\n"
+        "  lumavo-cli batch  --root 模板目录 --template 模板名 --out-dir 输出目录\n"
+        "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字] [--fit face]\n"
+        "                    [--edit 操作]... 相片...\n"
+        "  lumavo-cli proof  --root 模板目录 --photo 相片 --out 样张文件 [--fit face] [--quality N]\n"
+        "  lumavo-cli print  --root 模板目录 --template 模板名 --photo 相片 --size 尺寸\n"
+        "                    [--printer 打印机] [--copies N] [--fit whole|fill] [--fit face]\n"
+        "                    [--edit 操作]... [--move DX,DY]... [--zoom 步长]... [--caption 文字]\n"
+        "  lumavo-cli print-test --size 尺寸 [--printer 打印机]\n"
+        "  lumavo-cli --help\n"
+        "\n"
+        "templates  每个可用的模板一行：名称 背景宽 背景高 开口左 上 右 下；\n"
+        "           有问题的模板在标准错误中逐个说明原因，没有一个可用时失败\n"
+        "place      输出最终放置位置：x y 宽 高\n"
+        "render     输出成品图片（350 dpi，带说明文字）；文件类型由扩展名决定（jpg、png、bmp、tif）\n"
+        "batch      每张相片按初始位置输出到输出目录（相片名 + 格式扩展名，缺省 jpg）\n"
+        "proof      把一张相片放进模板目录中的每个模板，输出一张样张，每个模板名写在它的图下\n"
+        "print      与 render 相同的成品相片，按所选尺寸打印到打印机，套用该打印机和尺寸的校准；\n"
+        "           标准输出一行说明打印队列是否接收了作业\n"
+        "print-test 打印所选尺寸的校准测试页（边框、毫米标尺、中心十字），套用现有校准\n"
+        "\n"
+        "--edit     按给出的顺序编辑相片：left 左转90度，right 右转90度，hflip 水平翻转，\n"
+        "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格，smooth 全自动皮肤美容，\n"
+        "           key:X,Y[:容差] 半自动抠像：从相片上的点 X,Y 去掉与它相连的背景\n"
+        "           （X,Y 为像素，或相片宽高的百分比如 key:2%,2%，同一批相片背景位置相同时适用；\n"
+        "           容差 0-100，缺省 50，越大去掉的颜色越多）\n"
+        "--move     把相片移动 DX,DY 像素；--zoom 把相片左右各放大 步长 像素（负数缩小）；\n"
+        "           两者按命令行上的顺序执行\n"
+        "--fit      face：按人脸构图（人脸居中，眼睛在开口高度的 40% 处，人脸高度见 setting.ini 的\n"
+        "           FaceShare），没有找到人脸时按整张相片放入；whole：整张相片放入（缺省）\n"
+        "--quality  JPEG 质量 0-100，缺省取程序目录下 setting.ini 的 Quality（没有时为 90）\n"
+        "--caption  说明文字，缺省取 setting.ini 的 Caption（没有时为内置文字）\n"
+        "--size     打印尺寸：3R、4R、5R、6R、8R、A6、A5、A4\n"
+        "--printer  打印机名称，缺省为系统的默认打印机；--copies 打印份数 1-99，缺省 1\n"
+        "--fit      比例与尺寸不同时：whole 整张放入，两边均匀留白（缺省）；fill 裁满，两边均匀裁去\n"
+        "\n"
+        "退出码：0 成功；1 失败（模板、相片或输出文件出错，batch 中任一相片失败，\n"
+        "        打印机找不到、已停止、不接受或未完成作业）；2 参数错误\n");
 }
 
 } // namespace lumavo::cli

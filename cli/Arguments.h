@@ -17,7 +17,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class CommandKind { Help, Templates, Place, Render, Batch, Print, PrintTest };
+enum class CommandKind { Help, Templates, Place, Render, Batch, Proof, Print, PrintTest };
 
 // The retouching edits of the photo edit window (by their command-line
 // names) and the operator's moves and zooms, as the portrait takes them.
@@ -38,6 +38,7 @@ struct Arguments {
     QList<KeyClick> keys; // the clicks of the Key edits ("key:X,Y"), in order
     QList<PlacementStep> steps; // moves and zooms in command-line order
     QStringList photos; // batch
+    bool fitFaces = false; // --fit face: the first placement frames the faces
     // print and print-test
     QString printSize; // a size name known to the print engine ("4R")
     QString printer; // empty: the system's default printer

@@ -1,9 +1,11 @@
 #include "cli/Commands.h"
 
 #include "cli/Console.h"
+#include "cli/FaceFit.h"
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
 #include "cli/PrintCommands.h"
+#include "cli/ProofCommand.h"
 #include "imaging/ScaledLoad.h"
 #include "platform/DiskPath.h"
 #include "platform/ProgramFolder.h"
@@ -56,6 +58,8 @@ int RunCommand(const Arguments& arguments)
         return RunRender(arguments);
     case CommandKind::Batch:
         return RunBatch(arguments);
+    case CommandKind::Proof:
+        return RunProof(arguments);
     case CommandKind::Print:
         return RunPrint(arguments);
     case CommandKind::PrintTest:
@@ -113,14 +117,15 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const PreparedPortrait portrait = PreparePortrait({ arguments.root, arguments.templateName, arguments.photo,
-        arguments.edits, arguments.steps, {}, arguments.keys });
+    const PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {}, arguments.keys }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
     }
     if (!portrait.templ.warning.isEmpty())
         PrintWarning(portrait.templ.warning);
+    ReportFaceFit(arguments, portrait);
     PrintOut(PlacementLine(portrait.portrait->Placement()));
     return kExitOk;
 }
@@ -132,12 +137,13 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    PreparedPortrait portrait = PreparePortrait({ arguments.root, arguments.templateName, arguments.photo,
-        arguments.edits, arguments.steps, caption, arguments.keys });
+    PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption, arguments.keys }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
     }
+    ReportFaceFit(arguments, portrait);
     const QString error = RenderPortrait(portrait, caption, arguments.out, QualityOf(arguments));
     if (!error.isEmpty()) {
         PrintError(error);
@@ -191,9 +197,11 @@ int RunBatch(const Arguments& arguments)
             photoOfOutput.insert(key, photoPath);
             // Every photo of the batch gets the same edits (a keying click
             // in shares suits photos of any size).
-            PreparedPortrait portrait = PreparePortrait(
-                { arguments.root, arguments.templateName, photoPath, arguments.edits, {}, caption, arguments.keys });
+            PreparedPortrait portrait = PreparePortrait(FittedRequest(
+                arguments, { arguments.root, arguments.templateName, photoPath, arguments.edits, {}, caption, arguments.keys }));
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
+            if (error.isEmpty())
+                ReportFaceFit(arguments, portrait);
         }
         if (!error.isEmpty()) {
             PrintError(error);

@@ -2,6 +2,8 @@
 
 #include "cli/Messages.h"
 #include "faces/FaceFinder.h"
+#include "framing/FramingSettings.h"
+#include "framing/SmartFraming.h"
 #include "imaging/ImageFiles.h"
 #include "platform/DiskPath.h"
 #include "platform/ProgramFolder.h"
@@ -155,9 +157,18 @@ PreparedPortrait PreparePortrait(const PortraitRequest& request)
     road.steps = request.steps;
     road.captionText = request.captionText;
     road.keys = request.keys;
-    road.findFaces = FindFacesOn;
+    road.smoothFaces = FindFacesOn;
+    // The road may search on its second thread; what it reports is read once the road is done.
+    QString faceError;
+    if (request.fitFaces) {
+        road.findFaces
+            = [&faceError](const QImage& picture) { return FindSubject(picture, picture.size(), &faceError); };
+        road.framingGoal = ReadFramingGoal(SettingsPath());
+    }
     prepared.portrait = std::make_unique<Portrait>();
     const RoadOutcome outcome = prepared.portrait->TakeRoad(*prepared.templ.folder, road);
+    prepared.framed = outcome.facesFramed;
+    prepared.faceWarning = faceError;
 
     const QSize size = prepared.portrait->RecordedSize();
     prepared.templ.backgroundWidth = size.width();

@@ -39,6 +39,8 @@ struct PortraitRequest {
     // is prepared while the photo decodes.
     std::optional<QString> captionText;
     QList<KeyClick> keys; // the clicks of the keying edits, in order
+    // The first placement frames the photo's faces where it has them.
+    bool fitFaces = false;
 };
 
 struct PreparedPortrait {
@@ -48,6 +50,8 @@ struct PreparedPortrait {
     // rendering, the template's layers combined while the photo decoded.
     std::unique_ptr<Portrait> portrait;
     QString error; // the first failure along the road, empty when ready
+    bool framed = false; // fitFaces: the placement frames the faces found
+    QString faceWarning; // fitFaces: why faces could not be looked for
 };
 
 // Finds the template folder (refusing names that reach outside the root),

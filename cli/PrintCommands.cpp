@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/FaceFit.h"
 #include "cli/Messages.h"
 #include "cli/PortraitRoad.h"
 #include "imaging/ScaledLoad.h"
@@ -66,12 +67,13 @@ QSize PhotoPixels(const Arguments& arguments)
 int RunPrint(const Arguments& arguments)
 {
     const QString caption = CaptionOf(arguments);
-    PreparedPortrait prepared = PreparePortrait({ arguments.root, arguments.templateName, arguments.photo,
-        arguments.edits, arguments.steps, caption, arguments.keys });
+    PreparedPortrait prepared = PreparePortrait(FittedRequest(arguments,
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption, arguments.keys }));
     if (!prepared.error.isEmpty()) {
         PrintError(prepared.error);
         return kExitFailure;
     }
+    ReportFaceFit(arguments, prepared);
     // The portrait is finished once: its layers go into the picture.
     RenderResult rendered = prepared.portrait->RenderFinished(caption, Portrait::Layers::UseUp);
     if (!rendered.picture) {

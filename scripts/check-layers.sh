@@ -6,12 +6,13 @@
 #   imaging    platform
 #   faces      imaging platform
 #   templates  imaging platform
+#   framing    faces templates imaging platform
 #   printing   -
 #   handoffs   imaging platform
 #   skin       -
-#   ui         skin handoffs printing templates faces imaging platform
-#   app        ui skin templates imaging platform
-#   cli        printing templates faces imaging platform
+#   ui         framing skin handoffs printing templates faces imaging platform
+#   app        framing ui skin templates imaging platform
+#   cli        framing printing templates faces imaging platform
 #   assets     platform
 #   tools      imaging platform
 # The tests, benchmarks and fuzz targets stand above all of them.
@@ -24,12 +25,13 @@ declare -A may_use=(
   [imaging]="platform"
   [faces]="imaging platform"
   [templates]="imaging platform"
+  [framing]="faces templates imaging platform"
   [printing]=""
   [handoffs]="imaging platform"
   [skin]=""
-  [ui]="skin handoffs printing templates faces imaging platform"
-  [app]="ui skin templates imaging platform"
-  [cli]="printing templates faces imaging platform"
+  [ui]="framing skin handoffs printing templates faces imaging platform"
+  [app]="framing ui skin templates imaging platform"
+  [cli]="framing printing templates faces imaging platform"
   [assets]="platform"
   [tools]="imaging platform"
 )

@@ -8,6 +8,7 @@
 #include "templates/TemplateLayers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace lumavo {
@@ -134,6 +135,29 @@ void Portrait::Place(const LayerRect& opening)
     if (!current.picture)
         return;
     m_placement = PlacePhoto(opening, current.fullSize.width(), current.fullSize.height());
+}
+
+bool Portrait::FrameFaces(const FramingSubject& subject, const FramingGoal& goal)
+{
+    return FrameFaces(ReadLayerRect(m_folder), subject, goal);
+}
+
+bool Portrait::FrameFaces(const LayerRect& opening, const FramingSubject& subject, const FramingGoal& goal)
+{
+    const Held& current = Current();
+    if (!current.picture || current.picture->IsNull() || current.fullSize.isEmpty())
+        return false;
+    // The subject is in the picture's pixels; the placement is made for its full size.
+    const double sx = double(current.fullSize.width()) / current.picture->Width();
+    const double sy = double(current.fullSize.height()) / current.picture->Height();
+    const auto scaled = [](int32_t value, double scale) { return int32_t(std::lround(value * scale)); };
+    const FramingSubject full { scaled(subject.left, sx), scaled(subject.top, sy), scaled(subject.width, sx),
+        scaled(subject.height, sy), scaled(subject.eyeLine, sy) };
+    const auto placement = FramePlacement(opening, current.fullSize.width(), current.fullSize.height(), full, goal);
+    if (!placement)
+        return false;
+    m_placement = *placement;
+    return true;
 }
 
 void Portrait::Move(int32_t dx, int32_t dy)
@@ -446,7 +470,10 @@ RoadOutcome Portrait::ReadRoadPhoto(const PortraitRoad& road, const LayerRect& o
     // averaged down: with one among the edits the photo is decoded whole, so
     // that the portrait is the one the windows make.
     const bool toned = std::any_of(road.edits.begin(), road.edits.end(), WantsWholePhoto);
-    const QSize declared = road.decodeAsDrawn && !toned ? ReadPictureSize(road.photoPath) : QSize();
+    // Faces, like a tone style, are found on the whole photo, as in the
+    // windows; the placement then no longer follows from the size alone.
+    const bool whole = toned || road.findFaces;
+    const QSize declared = road.decodeAsDrawn && !whole ? ReadPictureSize(road.photoPath) : QSize();
     if (declared.isValid()) {
         // The final placement follows from the size alone, so the photo
         // need only be decoded as large as it will be drawn.
@@ -468,7 +495,7 @@ RoadOutcome Portrait::ReadRoadPhoto(const PortraitRoad& road, const LayerRect& o
     qsizetype key = 0;
     for (const PhotoEdit edit : road.edits) {
         const KeyClick* click = edit == PhotoEdit::Key && key < road.keys.size() ? &road.keys[key++] : nullptr;
-        if (const Status status = Apply(edit, click, road.findFaces); status != Ok) {
+        if (const Status status = Apply(edit, click, road.smoothFaces); status != Ok) {
             outcome.failedEdit = edit;
             outcome.editStatus = status;
             outcome.editedSize = m_photo.fullSize;
@@ -476,6 +503,10 @@ RoadOutcome Portrait::ReadRoadPhoto(const PortraitRoad& road, const LayerRect& o
         }
     }
     Place(opening);
+    if (road.findFaces) {
+        if (const auto subject = road.findFaces(Current().picture->image()))
+            outcome.facesFramed = FrameFaces(opening, *subject, road.framingGoal);
+    }
     m_placement = Stepped(m_placement, road.steps);
     return outcome;
 }

@@ -7,6 +7,7 @@
 #include "platform/DiskPath.h"
 #include "templates/Composition.h"
 #include "templates/EditHistory.h"
+#include "templates/FaceFraming.h"
 #include "templates/OutputRender.h"
 #include "templates/RoadSteps.h"
 #include "templates/TemplateFolder.h"
@@ -85,6 +86,11 @@ public:
 
     // The photo fitted into the opening (layer.lmv read afresh) by its full size.
     void Place();
+    // Smart framing: the placement that frames the subject (in pixels of
+    // the current picture) as the goal says, the photo covering the opening
+    // (see FramePlacement). False, the placement unchanged, when there is no
+    // photo or the subject cannot be framed.
+    bool FrameFaces(const FramingSubject& subject, const FramingGoal& goal = {});
     void Move(int32_t dx, int32_t dy);
     void Zoom(int32_t step);
     const PhotoPlacement& Placement() const { return m_placement; }
@@ -171,6 +177,7 @@ private:
     void Remember();
     EditResult ReplaceWith(std::unique_ptr<PhotoImage> picture, bool undoable);
     void Place(const LayerRect& opening);
+    bool FrameFaces(const LayerRect& opening, const FramingSubject& subject, const FramingGoal& goal);
     RoadOutcome ReadRoadPhoto(const PortraitRoad& road, const LayerRect& opening);
     std::shared_ptr<TemplateLayers> CompositionLayers();
     // Layers for the finished picture, or the error that stops it.

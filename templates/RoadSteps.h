@@ -1,8 +1,10 @@
 #pragma once
 
 #include "imaging/PhotoImage.h"
+#include "templates/FaceFraming.h"
 #include "templates/KeyClick.h"
 
+#include <QImage>
 #include <QList>
 #include <QRect>
 #include <QSize>
@@ -31,6 +33,9 @@ struct PlacementStep {
     int32_t zoom = 0;
 };
 
+// Looks for the faces of a picture; the subject in its pixels, none without a face.
+using FaceLocator = std::function<std::optional<FramingSubject>(const QImage& picture)>;
+
 // A portrait's whole road taken in one go (the command-line tool): the photo
 // read, edited in order, placed into the opening and moved and zoomed in order.
 struct PortraitRoad {
@@ -48,7 +53,12 @@ struct PortraitRoad {
     // caption's face laid out while the photo decodes.
     std::optional<QString> captionText;
     QList<KeyClick> keys; // the clicks of the Key edits, in order
-    FindFaces findFaces; // for Smooth; none: every skin colour is smoothed
+    FindFaces smoothFaces; // for Smooth; none: every skin colour is smoothed
+    // Smart framing: the first placement frames the faces this finds on the
+    // edited photo (decoded whole then, as the layout window holds it),
+    // where it finds any; the moves and zooms follow.
+    FaceLocator findFaces;
+    FramingGoal framingGoal;
 };
 
 // How the photo half of a road went (the template half is the portrait's
@@ -58,6 +68,7 @@ struct RoadOutcome {
     std::optional<PhotoEdit> failedEdit; // the edit that failed, which stopped the road
     Status editStatus = Ok;
     QSize editedSize; // the photo's full size when it failed (a key click beyond it)
+    bool facesFramed = false; // findFaces found faces and the placement frames them
     bool ok() const { return photoStatus == Ok && !failedEdit; }
 };
 

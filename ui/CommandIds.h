@@ -13,6 +13,8 @@ enum CommandId : int {
     kCmdPhotoEdit = 6005, // "photoedit"
     kCmdPrint = 6006,
     kCmdSave = 6007,
+    kCmdSmartFraming = 6008, // "smartframe" of the layout window (also the F key)
+    kCmdPhotoPick = 6009, // "photopick" of the template browser: "用相片选版"
 
     // The photo edit window's buttons.
     kCmdToneToolPick = 1052, // arms the tone tool's pick

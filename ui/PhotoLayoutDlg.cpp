@@ -1,5 +1,7 @@
 #include "ui/PhotoLayoutDlg.h"
 
+#include "framing/FramingSettings.h"
+#include "platform/ProgramFolder.h"
 #include "skin/SkinLibrary.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
@@ -7,13 +9,19 @@
 #include "ui/OutputDlg.h"
 #include "ui/PhotoCanvas.h"
 #include "ui/PhotoEditDlg.h"
+#include "ui/SmartFramer.h"
 #include "ui/StartFolders.h"
 #include "ui/WorkingWindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
+
+#include <utility>
+#include <vector>
 
 namespace lumavo {
 
@@ -22,6 +30,30 @@ namespace {
 constexpr int32_t kMoveStep = 5;
 constexpr int32_t kZoomStep = 5;
 const QString kWindowTitle = QStringLiteral("相片排版");
+// Under the canvas.
+constexpr QRect kStatusGeometry(80, 542, 640, 24);
+const QString kSmartFramingTip = QStringLiteral("智能构图：把人脸放进相框正中（快捷键 F）");
+
+// The keys HandleAdjustKey acts on.
+bool IsAdjustKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return true;
+    case Qt::Key_F:
+        // F alone: smart framing.
+        return !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+        // Only the numeric keypad's + and - zoom; the main keyboard's do not.
+        return bool(modifiers & Qt::KeypadModifier);
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -32,6 +64,16 @@ struct CPhotoLayoutDlg::State {
     Portrait portrait;
     CPhotoCanvas* canvas = nullptr;
     bool filtering = false;
+    QLabel* status = nullptr;
+    CSmartFramer* framer = nullptr;
+    // The busy cursor is up while a search the operator waits for runs.
+    bool cursorBusy = false;
+    // The operator asked for smart framing and its search runs: adjusting
+    // keys pressed meanwhile wait here and act on the framed placement, in
+    // the order they were pressed.
+    bool framingAwaited = false;
+    std::vector<std::pair<int, Qt::KeyboardModifiers>> keysWaiting;
+    QString suggestedPhoto;
 };
 
 CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
@@ -44,10 +86,16 @@ CPhotoLayoutDlg::CPhotoLayoutDlg(QWidget* parent)
     m_state->canvas = new CPhotoCanvas(this);
     // The layout window's picture control takes no clicks: they go to the window beneath.
     m_state->canvas->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_state->status = new QLabel(this);
+    m_state->status->setObjectName(QStringLiteral("layoutStatus"));
+    m_state->status->setGeometry(kStatusGeometry);
+    m_state->framer = new CSmartFramer(this);
+    connect(m_state->framer, &CSmartFramer::Searched, this, [this](qint64 key) { ApplySmartFraming(key); });
 
     MapCommand(kCmdOk, [this] { OnNextStep(); });
     MapCommand(kCmdEnter, [this] { OnNextStep(); });
     MapCommand(kCmdPhotoEdit, [this] { OnEditPhoto(); });
+    MapCommand(kCmdSmartFraming, [this] { OnSmartFraming(); });
     MapCommand(kCmdBack, [this] { EndDialog(kCmdCancel); });
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
 }
@@ -56,6 +104,13 @@ CPhotoLayoutDlg::~CPhotoLayoutDlg()
 {
     if (m_state->filtering)
         qApp->removeEventFilter(this);
+    if (m_state->cursorBusy)
+        QApplication::restoreOverrideCursor();
+}
+
+void CPhotoLayoutDlg::SetSuggestedPhoto(const QString& path)
+{
+    m_state->suggestedPhoto = path;
 }
 
 void CPhotoLayoutDlg::SetFolder(const TemplateFolder& folder)
@@ -106,6 +161,12 @@ CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
 
 bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
 {
+    if (!IsAdjustKey(key, modifiers))
+        return false;
+    if (m_state->framingAwaited) {
+        m_state->keysWaiting.emplace_back(key, modifiers);
+        return true;
+    }
     Portrait& portrait = m_state->portrait;
     switch (key) {
     case Qt::Key_Left:
@@ -120,11 +181,12 @@ bool CPhotoLayoutDlg::HandleAdjustKey(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Down:
         portrait.Move(0, kMoveStep);
         break;
+    case Qt::Key_F:
+        // The placement changes when the search is done.
+        OnSmartFraming();
+        return true;
     case Qt::Key_Plus:
     case Qt::Key_Minus:
-        // Only the numeric keypad's + and - zoom; the main keyboard's do not.
-        if (!(modifiers & Qt::KeypadModifier))
-            return false;
         portrait.Zoom(key == Qt::Key_Plus ? kZoomStep : -kZoomStep);
         break;
     default:
@@ -150,7 +212,98 @@ bool CPhotoLayoutDlg::LoadPhoto(const QString& path)
     FitPhoto();
     Recompose();
     m_state->canvas->update();
+    SetStatus(QString());
+    // The whole-photo fit stays the first placement unless setting.ini asks for smart framing.
+    if (ReadSmartFramingFirst(SettingsPath()))
+        OnSmartFraming();
     return true;
+}
+
+void CPhotoLayoutDlg::OnSmartFraming()
+{
+    State& state = *m_state;
+    const PhotoImage* photo = state.portrait.Photo();
+    if (!photo || photo->IsNull()) {
+        SetStatus(QStringLiteral("请先选择相片，再用智能构图"));
+        return;
+    }
+    const QImage& picture = photo->image();
+    if (state.framer->Known(picture)) {
+        FrameWithResult(picture.cacheKey());
+        return;
+    }
+    SetStatus(QStringLiteral("正在识别人脸……"));
+    state.framingAwaited = true;
+    if (!state.cursorBusy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        state.cursorBusy = true;
+    }
+    state.framer->Request(picture);
+}
+
+bool CPhotoLayoutDlg::IsFramingBusy() const
+{
+    return m_state->framer->IsSearching();
+}
+
+QLabel* CPhotoLayoutDlg::StatusLine() const
+{
+    return m_state->status;
+}
+
+void CPhotoLayoutDlg::SetStatus(const QString& text)
+{
+    m_state->status->setText(text);
+}
+
+void CPhotoLayoutDlg::ApplySmartFraming(qint64 pictureKey)
+{
+    State& state = *m_state;
+    if (state.framer->IsSearching())
+        return; // a later search is the one awaited
+    if (state.cursorBusy) {
+        QApplication::restoreOverrideCursor();
+        state.cursorBusy = false;
+    }
+    const bool awaited = std::exchange(state.framingAwaited, false);
+    FrameWithResult(pictureKey);
+    if (!awaited)
+        return;
+    // The keys pressed while the search ran, on top of its placement.
+    const auto keys = std::exchange(state.keysWaiting, {});
+    for (const auto& [key, modifiers] : keys)
+        HandleAdjustKey(key, modifiers);
+}
+
+void CPhotoLayoutDlg::FinishSmartFraming()
+{
+    // Waits without taking new input: keys pressed meanwhile stay queued
+    // and come after the framing, in order.
+    while (m_state->framingAwaited && m_state->framer->IsSearching())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+}
+
+void CPhotoLayoutDlg::FrameWithResult(qint64 pictureKey)
+{
+    State& state = *m_state;
+    const PhotoImage* photo = state.portrait.Photo();
+    // A result for a picture that has since been edited or replaced is not used.
+    if (!photo || photo->image().cacheKey() != pictureKey)
+        return;
+    const auto result = state.framer->Known(photo->image());
+    if (!result)
+        return;
+    if (!result->error.isEmpty()) {
+        SetStatus(result->error);
+        return;
+    }
+    if (!result->subject || !state.portrait.FrameFaces(*result->subject, ReadFramingGoal(SettingsPath()))) {
+        SetStatus(QStringLiteral("没有找到人脸，相片位置未改变"));
+        return;
+    }
+    Recompose();
+    state.canvas->update();
+    SetStatus(QStringLiteral("智能构图：已按人脸放好，可用方向键和小键盘 +、- 微调"));
 }
 
 bool CPhotoLayoutDlg::eventFilter(QObject* watched, QEvent* event)
@@ -180,6 +333,7 @@ void CPhotoLayoutDlg::InitDialog()
     skin::SetSkinButtonTip(this, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("cancel"), QStringLiteral("返回上一步!"));
     skin::SetSkinButtonTip(this, QStringLiteral("photoedit"), QStringLiteral("编辑处理相片!"));
+    skin::SetSkinButtonTip(this, QStringLiteral("smartframe"), kSmartFramingTip);
     resize(size().expandedTo(kWorkingWindowSize));
     CoverScreenWithoutWindowManager(this);
 
@@ -204,7 +358,15 @@ void CPhotoLayoutDlg::InitDialog()
 void CPhotoLayoutDlg::AskForPhoto()
 {
     CFileDialogEx dialog(this);
-    dialog.setDirectory(StartFolder(FolderUse::Photos));
+    const QString& suggested = m_state->suggestedPhoto;
+    if (!suggested.isEmpty() && QFileInfo(suggested).isFile()) {
+        // The photo chosen in the template browser, already selected.
+        dialog.setDirectory(QFileInfo(suggested).absolutePath());
+        dialog.selectFile(QFileInfo(suggested).fileName());
+        dialog.DrawPreview(suggested);
+    } else {
+        dialog.setDirectory(StartFolder(FolderUse::Photos));
+    }
     if (dialog.exec() != QDialog::Accepted)
         return;
     for (const QString& path : dialog.selectedFiles()) {
@@ -221,6 +383,8 @@ void CPhotoLayoutDlg::Recompose()
 
 void CPhotoLayoutDlg::OnNextStep()
 {
+    // The output shows the framing asked for.
+    FinishSmartFraming();
     if (!m_state->portrait.Photo())
         return;
     COutputDlg output;
@@ -236,6 +400,7 @@ void CPhotoLayoutDlg::FitPhoto()
 
 void CPhotoLayoutDlg::OnEditPhoto()
 {
+    FinishSmartFraming();
     State& state = *m_state;
     if (!state.portrait.Photo())
         return;

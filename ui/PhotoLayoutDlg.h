@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class QLabel;
+
 namespace lumavo {
 
 class CPhotoCanvas;
@@ -15,7 +17,10 @@ class CPhotoCanvas;
 // template, asks for the customer's photo, places it in the opening and
 // lets the operator move it (arrow keys, 5 pixels) and zoom it (keypad + and
 // -, 5 pixels) and retouch it in the edit window; Enter goes on to the output
-// window, Esc back to the browser.
+// window, Esc back to the browser. Smart framing (the skin button
+// "smartframe" or F) sets the placement by the photo's faces; the search
+// runs on a worker thread under the busy cursor, and the status line says
+// what it found.
 class CPhotoLayoutDlg : public CCommandDialog {
     Q_OBJECT
 public:
@@ -23,6 +28,9 @@ public:
     ~CPhotoLayoutDlg() override;
 
     void SetFolder(const TemplateFolder& folder);
+    // The photo the photo dialog opens with selected (chosen beforehand in
+    // the template browser); empty for none.
+    void SetSuggestedPhoto(const QString& path);
 
     // Initialises (template, first composite, the photo dialog) and runs modally.
     int exec() override;
@@ -43,6 +51,13 @@ public:
     // changed) when the file cannot be decoded.
     bool LoadPhoto(const QString& path);
 
+    // Smart framing: starts the face search, or applies what an earlier
+    // search of the same picture found. Without a face the placement stays.
+    void OnSmartFraming();
+    // A face search is running for this window.
+    bool IsFramingBusy() const;
+    QLabel* StatusLine() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -55,6 +70,13 @@ private:
     void OnEditPhoto();
     // Fits the photo into the template's opening afresh.
     void FitPhoto();
+    // A search is done: frames the photo by its result (if the picture with
+    // this key is still the photo), then replays the keys that waited for it.
+    void ApplySmartFraming(qint64 pictureKey);
+    void FrameWithResult(qint64 pictureKey);
+    // Lets an awaited search finish before a step that needs the placement.
+    void FinishSmartFraming();
+    void SetStatus(const QString& text);
 
     struct State;
     std::unique_ptr<State> m_state;

@@ -387,14 +387,19 @@ TEST(CliErrors, PrintOptionsAreCheckedBeforeAnyPrinting)
         QString line;
     };
     const Case cases[] = {
-        { print + QStringList { "--size", "7R" }, QStringLiteral("错误：未知的打印尺寸“7R”（可用：3R、4R、5R、6R、8R、A6、A5、A4）") },
-        { print + QStringList { "--size", "4R", "--copies", "0" }, QStringLiteral("错误：打印份数必须是 1 到 99 的整数，而不是“0”") },
-        { print + QStringList { "--size", "4R", "--copies", "100" }, QStringLiteral("错误：打印份数必须是 1 到 99 的整数，而不是“100”") },
+        { print + QStringList { "--size", "7R" },
+            QStringLiteral("错误：未知的打印尺寸“7R”（可用：3R、4R、5R、6R、8R、A6、A5、A4）") },
+        { print + QStringList { "--size", "4R", "--copies", "0" },
+            QStringLiteral("错误：打印份数必须是 1 到 99 的整数，而不是“0”") },
+        { print + QStringList { "--size", "4R", "--copies", "100" },
+            QStringLiteral("错误：打印份数必须是 1 到 99 的整数，而不是“100”") },
         { print + QStringList { "--size", "4R", "--fit", "stretch" },
-            QStringLiteral("错误：--fit 只能是 whole（整张放入）或 fill（裁满），而不是“stretch”") },
+            QStringLiteral(
+                "错误：--fit 只能是 whole（整张放入）、fill（裁满）或 face（按人脸构图），而不是“stretch”") },
         { print, QStringLiteral("错误：缺少必需的选项“--size”") },
         { { "print-test" }, QStringLiteral("错误：缺少必需的选项“--size”") },
-        { { "print-test", "--size", "4R", "--copies", "2" }, QStringLiteral("错误：命令 print-test 不接受选项“--copies”") },
+        { { "print-test", "--size", "4R", "--copies", "2" },
+            QStringLiteral("错误：命令 print-test 不接受选项“--copies”") },
         { { "print-test", "--size", "4R", "--printer", " " }, QStringLiteral("错误：--printer 需要打印机名称") },
     };
     for (const Case& c : cases) {

@@ -2,6 +2,9 @@
 // bare X server (no window manager, as kiosks run), driven with xdotool.
 
 #include "TestUtils.h"
+#include "engine/CameraPortrait.h"
+#include "faces/FaceFinder.h"
+#include "templates/TemplateFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -135,30 +139,16 @@ private:
     QString m_display;
 };
 
-TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
+// The real program on the display, its home and runtime folders in the sandbox.
+bool StartProgram(QProcess& program, const QString& display, const test::Sandbox& sandbox)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
-
-    test::Sandbox sandbox;
     QDir(sandbox.path()).mkpath(QStringLiteral("home"));
     QDir(sandbox.path()).mkpath(QStringLiteral("runtime"));
     QFile::setPermissions(sandbox.File("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // A lossless photo, so the window and the command line start from the same pixels.
-    const QString photo = sandbox.File("customer.png");
-    ASSERT_TRUE(QImage(test::ProgramDir() + "/samples/photos/portrait-woman.jpg").save(photo));
-    const QString saved = sandbox.File("portrait.png");
-
-    BareXServer server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
-    KeyboardRoad road(server.display);
-
-    QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("DISPLAY"), server.display);
+    environment.insert(QStringLiteral("DISPLAY"), display);
     // Launchers and remembered folders land in the sandbox.
     environment.insert(QStringLiteral("HOME"), sandbox.File("home"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), sandbox.File("home/.config"));
@@ -167,19 +157,26 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(test::ProgramDir() + "/lumavo", { "-Embedding" });
-    ASSERT_TRUE(program.waitForStarted(kWaitMs));
-    struct Stop {
-        QProcess& process;
-        ~Stop()
-        {
-            if (process.state() != QProcess::NotRunning) {
-                process.kill();
-                process.waitForFinished(10000);
-            }
-        }
-    } stop { program };
+    return program.waitForStarted(kWaitMs);
+}
 
-    const QString browser = road.WaitForWindow("^Lumavo$");
+// Ends the program if a test stops early.
+struct ProgramStop {
+    QProcess& process;
+    ~ProgramStop()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+    }
+};
+
+// From the browser to the layout window of the album's first template with
+// the photo, by keys: the browser's and the layout window's ids.
+void OpenFirstTemplate(const KeyboardRoad& road, const QString& photo, QString& browser, QString& layout)
+{
+    browser = road.WaitForWindow("^Lumavo$");
     ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
     // The pointer rests over the browser's bottom buttons: keys must not follow it.
     road.Xdo({ "mousemove", "315", "570" });
@@ -193,8 +190,35 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
     road.Type(photo);
     road.Keys({ "Return" });
 
-    const QString layout = road.WaitForWindow("^相片排版 - ");
+    layout = road.WaitForWindow("^相片排版 - ");
     ASSERT_FALSE(layout.isEmpty()) << "the layout window did not open";
+}
+
+TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+
+    test::Sandbox sandbox;
+    // A lossless photo, so the window and the command line start from the same pixels.
+    const QString photo = sandbox.File("customer.png");
+    ASSERT_TRUE(QImage(test::ProgramDir() + "/samples/photos/portrait-woman.jpg").save(photo));
+    const QString saved = sandbox.File("portrait.png");
+
+    BareXServer server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    KeyboardRoad road(server.display);
+
+    QProcess program;
+    ASSERT_TRUE(StartProgram(program, server.display, sandbox));
+    ProgramStop stop { program };
+
+    QString browser;
+    QString layout;
+    OpenFirstTemplate(road, photo, browser, layout);
+    if (HasFatalFailure())
+        return;
     const QString firstTemplate = road.Name(layout).section(QStringLiteral(" - "), 1);
     EXPECT_EQ(firstTemplate, QStringLiteral("4R-classic-cream"));
     EXPECT_EQ(road.Geometry(layout), QStringLiteral("800x600"));
@@ -274,6 +298,78 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
     ASSERT_FALSE(ours.isNull());
     EXPECT_EQ(ours.size(), QSize(1400, 2100));
     EXPECT_EQ(test::CompareImages(ours, theirs).maxChannelDelta, 0);
+}
+
+// Smart framing by its key through the real program: F frames the face,
+// Right moves the result by 5, and the saved portrait is the one the command
+// line makes with --fit face --move 5,0, with the face on its goals.
+TEST(KeyboardRoad, SmartFramingKeyThenArrowOnABareXServer)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+
+    test::Sandbox sandbox;
+    const QString photo = sandbox.File("customer.png");
+    ASSERT_TRUE(test::MakeCameraPortrait("grace_hopper.jpg", QSize(3000, 2000)).photo.save(photo));
+    const QString saved = sandbox.File("portrait.png");
+
+    BareXServer server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    KeyboardRoad road(server.display);
+    QProcess program;
+    ASSERT_TRUE(StartProgram(program, server.display, sandbox));
+    ProgramStop stop { program };
+
+    QString browser;
+    QString layout;
+    OpenFirstTemplate(road, photo, browser, layout);
+    if (HasFatalFailure())
+        return;
+    const QString templateName = road.Name(layout).section(QStringLiteral(" - "), 1);
+    ASSERT_TRUE(road.WaitForFocus(layout));
+
+    // At the operator's pace: the arrow and Enter come while the faces are still looked for.
+    road.Keys({ "f", "Right", "Return" });
+    const QString output = road.WaitForWindow("^输出相片$");
+    ASSERT_FALSE(output.isEmpty()) << "the output window did not open";
+    ASSERT_TRUE(road.WaitForFocus(output));
+    road.Keys({ "Return" });
+    const QString saveDialog = road.WaitForWindow("^保存相片$");
+    ASSERT_FALSE(saveDialog.isEmpty());
+    ASSERT_TRUE(road.WaitForFocus(saveDialog));
+    road.Type(saved);
+    road.Keys({ "Return" });
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(saved); })) << "nothing saved";
+    ASSERT_TRUE(road.WaitForFocus(output));
+    road.Keys({ "Escape" });
+    ASSERT_TRUE(road.WaitUntilGone(output));
+    road.Keys({ "Escape" });
+    ASSERT_TRUE(road.WaitUntilGone(layout));
+    road.Keys({ "Escape" });
+    ASSERT_TRUE(program.waitForFinished(kWaitMs)) << "Esc did not end the program";
+
+    const QImage ours(saved);
+    ASSERT_FALSE(ours.isNull());
+    const QString expected = sandbox.File("expected.png");
+    const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
+        { "render", "--root", test::ProgramDir() + "/temple", "--template", templateName, "--photo", photo, "--fit",
+            "face", "--move", "5,0", "--out", expected },
+        kWaitMs);
+    ASSERT_TRUE(cli.finished);
+    ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    EXPECT_EQ(test::CompareImages(ours, QImage(expected)).maxChannelDelta, 0);
+
+    // The face, found again on the saved portrait, sits on its goals.
+    auto finder = FaceFinder::Load(FaceFinder::DefaultFolders(test::ProgramDir()));
+    ASSERT_NE(finder, nullptr);
+    const FaceSearch search = finder->Find(ours);
+    ASSERT_FALSE(search.faces.empty());
+    const LayerRect opening = ReadLayerRect(*TemplateFolder::Make(test::ProgramDir() + "/temple", templateName));
+    const double width = opening.right - opening.left;
+    const double height = opening.bottom - opening.top;
+    EXPECT_LE(std::abs(search.faces.front().box.center().x() - (opening.left + width / 2)), 0.05 * width);
+    EXPECT_LE(std::abs(search.faces.front().EyeLine() - (opening.top + 0.4 * height)), 0.05 * height);
 }
 
 } // namespace

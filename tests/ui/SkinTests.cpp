@@ -25,8 +25,10 @@ using Buttons = std::map<QString, int>; // name -> command
 const std::map<QString, Buttons>& ExpectedButtons()
 {
     static const std::map<QString, Buttons> expected {
-        { "main", { { "enter", kCmdEnter }, { "cancel", kCmdExit } } },
-        { "select", { { "enter", kCmdEnter }, { "cancel", kCmdBack }, { "photoedit", kCmdPhotoEdit } } },
+        { "main", { { "enter", kCmdEnter }, { "cancel", kCmdExit }, { "photopick", kCmdPhotoPick } } },
+        { "select",
+            { { "enter", kCmdEnter }, { "cancel", kCmdBack }, { "photoedit", kCmdPhotoEdit },
+                { "smartframe", kCmdSmartFraming } } },
         { "print", { { "print", kCmdPrint }, { "save", kCmdSave }, { "cancel", kCmdBack } } },
     };
     return expected;
@@ -36,7 +38,8 @@ class RecordingDialog : public CCommandDialog {
 public:
     RecordingDialog()
     {
-        for (int id : { kCmdOk, kCmdCancel, kCmdEnter, kCmdExit, kCmdBack, kCmdPhotoEdit, kCmdPrint, kCmdSave })
+        for (int id : { kCmdOk, kCmdCancel, kCmdEnter, kCmdExit, kCmdBack, kCmdPhotoEdit, kCmdPrint, kCmdSave,
+                 kCmdSmartFraming, kCmdPhotoPick })
             MapCommand(id, [this, id] { commands.push_back(id); });
     }
     std::vector<int> commands;
@@ -124,7 +127,7 @@ TEST_F(SkinTest, ButtonsSendTheirCommandsAndCarryTips)
     skin::SetWindowSkin(&dialog, QStringLiteral("select"));
     skin::SetSkinButtonTip(&dialog, QStringLiteral("enter"), QStringLiteral("点这里可以下一步!"));
     skin::SetWindowSkin(&dialog, QStringLiteral("select"));
-    ASSERT_EQ(SkinButtonsOf(&dialog).size(), 3u);
+    ASSERT_EQ(SkinButtonsOf(&dialog).size(), 4u);
     QAbstractButton* enter = skin::FindSkinButton(&dialog, QStringLiteral("enter"));
     ASSERT_NE(enter, nullptr);
     EXPECT_EQ(enter->toolTip(), QStringLiteral("点这里可以下一步!"));
@@ -167,7 +170,8 @@ TEST_F(SkinTest, ButtonsKeepClearOfTheWindowsFixedControls)
     const std::vector<Layout> layouts {
         { "main", { 800, 600 }, { { 80, 60, 640, 460 }, { 80, 520, 640, 20 }, { 385, 555, 60, 30 } },
             { 0, 550, 800, 40 } },
-        { "select", {}, { { 80, 60, 640, 480 } }, {} },
+        // The canvas and the status line under it.
+        { "select", {}, { { 80, 60, 640, 480 }, { 80, 542, 640, 24 } }, {} },
         { "print", {}, { { 80, 60, 640, 480 }, { 730, 60, 60, 400 } }, {} },
     };
     for (const Layout& layout : layouts) {
