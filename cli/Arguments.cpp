@@ -28,7 +28,7 @@ OptionSet OptionsOf(CommandKind command)
         return { placing + QSet<QString> { "--out", "--quality", "--caption" },
             { "--root", "--template", "--photo", "--out" } };
     case CommandKind::Batch:
-        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption", "--fit" },
+        return { { "--root", "--template", "--out-dir", "--quality", "--format", "--caption", "--edit", "--fit" },
             { "--root", "--template", "--out-dir" } };
     case CommandKind::Proof:
         return { { "--root", "--photo", "--out", "--quality", "--fit" }, { "--root", "--photo", "--out" } };
@@ -86,7 +86,30 @@ std::optional<PhotoEdit> EditNamed(const QString& name)
         return PhotoEdit::Sepia;
     if (key == "bw")
         return PhotoEdit::BlackWhite;
+    if (key == "smooth")
+        return PhotoEdit::Smooth;
     return std::nullopt;
+}
+
+// "--edit": a named edit, or a keying click "key:X,Y[:TOL]".
+QString TakeEdit(Arguments& args, const QString& value)
+{
+    if (value.startsWith(QLatin1String("key:"), Qt::CaseInsensitive)) {
+        QString error;
+        const std::optional<KeyClick> click = ParseKeyClick(value.mid(4), &error);
+        if (!click)
+            return error;
+        args.edits.append(PhotoEdit::Key);
+        args.keys.append(*click);
+        return {};
+    }
+    const auto edit = EditNamed(value);
+    if (!edit)
+        return QStringLiteral(
+            "未知的编辑操作“%1”（可用：left、right、hflip、vflip、sepia、bw、smooth、key:X,Y[:容差]）")
+            .arg(value);
+    args.edits.append(*edit);
+    return {};
 }
 
 // The print sizes, for messages: "3R、4R、...、A4".
@@ -150,10 +173,7 @@ QString TakeOption(Arguments& args, const QString& name, const QString& value)
         else if (key != "whole")
             return QStringLiteral("--fit 只能是 face（按人脸构图）或 whole（整张相片放入），而不是“%1”").arg(value);
     } else if (name == "--edit") {
-        const auto edit = EditNamed(value);
-        if (!edit)
-            return QStringLiteral("未知的编辑操作“%1”（可用：left、right、hflip、vflip、sepia、bw）").arg(value);
-        args.edits.append(*edit);
+        return TakeEdit(args, value);
     } else if (name == "--move") {
         const QStringList parts = value.split(',');
         const auto dx = parts.size() == 2 ? ParseInt(parts[0]) : std::nullopt;
@@ -264,7 +284,8 @@ QString UsageText()
         "                    [--quality N] [--edit 操作]... [--move DX,DY]... [--zoom 步长]...\n"
         "                    [--caption 文字] [--fit face]\n"
         "  lumavo-cli batch  --root 模板目录 --template 模板名 --out-dir 输出目录\n"
-        "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字] [--fit face] 相片...\n"
+        "                    [--quality N] [--format jpg|png|bmp|tif] [--caption 文字] [--fit face]\n"
+        "                    [--edit 操作]... 相片...\n"
         "  lumavo-cli proof  --root 模板目录 --photo 相片 --out 样张文件 [--fit face] [--quality N]\n"
         "  lumavo-cli print  --root 模板目录 --template 模板名 --photo 相片 --size 尺寸\n"
         "                    [--printer 打印机] [--copies N] [--fit whole|fill] [--fit face]\n"
@@ -283,7 +304,10 @@ QString UsageText()
         "print-test 打印所选尺寸的校准测试页（边框、毫米标尺、中心十字），套用现有校准\n"
         "\n"
         "--edit     按给出的顺序编辑相片：left 左转90度，right 右转90度，hflip 水平翻转，\n"
-        "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格\n"
+        "           vflip 重直翻转，sepia 怀旧风格，bw 黑白风格，smooth 全自动皮肤美容，\n"
+        "           key:X,Y[:容差] 半自动抠像：从相片上的点 X,Y 去掉与它相连的背景\n"
+        "           （X,Y 为像素，或相片宽高的百分比如 key:2%,2%，同一批相片背景位置相同时适用；\n"
+        "           容差 0-100，缺省 50，越大去掉的颜色越多）\n"
         "--move     把相片移动 DX,DY 像素；--zoom 把相片左右各放大 步长 像素（负数缩小）；\n"
         "           两者按命令行上的顺序执行\n"
         "--fit      face：按人脸构图（人脸居中，眼睛在开口高度的 40% 处，人脸高度见 setting.ini 的\n"

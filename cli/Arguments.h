@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/EditOptions.h"
 #include "templates/RoadSteps.h"
 
 #include <QList>
@@ -34,6 +35,7 @@ struct Arguments {
     std::optional<int32_t> quality;
     std::optional<QString> caption;
     QList<PhotoEdit> edits; // in command-line order
+    QList<KeyClick> keys; // the clicks of the Key edits ("key:X,Y"), in order
     QList<PlacementStep> steps; // moves and zooms in command-line order
     QStringList photos; // batch
     bool fitFaces = false; // --fit face: the first placement frames the faces

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/EditOptions.h"
 #include "imaging/PhotoImage.h"
 #include "templates/TemplateFolder.h"
 
@@ -105,6 +106,16 @@ inline QString PhotoUnreadable(const QString& path, Status status)
 inline QString EditFailed(const QString& path, const QString& editName, Status status)
 {
     return QStringLiteral("无法对相片“%1”执行“%2”（状态 %3）").arg(Native(path), editName).arg(int(status));
+}
+
+inline QString KeyClickOutside(const QString& path, const KeyClick& click, QSize photoSize)
+{
+    return QStringLiteral("抠像点 %1,%2 不在相片“%3”上（相片 %4 x %5 像素；可用百分比，如 key:2%,2%）")
+        .arg(click.x.value)
+        .arg(click.y.value)
+        .arg(Native(path))
+        .arg(photoSize.width())
+        .arg(photoSize.height());
 }
 
 inline QString OutputTypeUnknown(const QString& path)

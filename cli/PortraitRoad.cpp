@@ -1,6 +1,7 @@
 #include "cli/PortraitRoad.h"
 
 #include "cli/Messages.h"
+#include "faces/FaceFinder.h"
 #include "framing/FramingSettings.h"
 #include "framing/SmartFraming.h"
 #include "imaging/ImageFiles.h"
@@ -30,6 +31,10 @@ QString EditName(PhotoEdit edit)
         return QStringLiteral("怀旧风格");
     case PhotoEdit::BlackWhite:
         return QStringLiteral("黑白风格");
+    case PhotoEdit::Key:
+        return QStringLiteral("半自动抠像");
+    case PhotoEdit::Smooth:
+        return QStringLiteral("全自动皮肤美容");
     }
     return {};
 }
@@ -89,15 +94,34 @@ void JudgeTemplatePictures(OpenedTemplate& templ, const TemplateReading& reading
 }
 
 // The photo half's failure, in the operator's words.
-QString PhotoProblem(const QString& photoPath, const RoadOutcome& outcome)
+QString PhotoProblem(const QString& photoPath, const RoadOutcome& outcome, const QList<KeyClick>& keys)
 {
     if (outcome.photoStatus == FileNotFound)
         return messages::PhotoMissing(photoPath);
     if (outcome.photoStatus != Ok)
         return messages::PhotoUnreadable(photoPath, outcome.photoStatus);
+    if (outcome.failedEdit == PhotoEdit::Key) {
+        // The click that failed: the first that lies beyond the photo, if one does.
+        for (const KeyClick& click : keys) {
+            if (!ClickInside(click, outcome.editedSize))
+                return messages::KeyClickOutside(photoPath, click, outcome.editedSize);
+        }
+    }
     if (outcome.failedEdit)
         return messages::EditFailed(photoPath, EditName(*outcome.failedEdit), outcome.editStatus);
     return {};
+}
+
+// The faces for the skin smoothing, found by a finder made on the thread
+// that asks (the photo is edited on a second one). None without the finder's data.
+std::vector<QRect> FindFacesOn(const PhotoImage& photo)
+{
+    std::vector<QRect> faces;
+    if (const std::unique_ptr<FaceFinder> finder = FaceFinder::Load(FaceFinder::DefaultFolders(ProgramFolder()))) {
+        for (const FoundFace& face : finder->Find(photo).faces)
+            faces.push_back(face.box);
+    }
+    return faces;
 }
 
 } // namespace
@@ -132,6 +156,8 @@ PreparedPortrait PreparePortrait(const PortraitRequest& request)
     road.edits = request.edits;
     road.steps = request.steps;
     road.captionText = request.captionText;
+    road.keys = request.keys;
+    road.smoothFaces = FindFacesOn;
     // The road may search on its second thread; what it reports is read once the road is done.
     QString faceError;
     if (request.fitFaces) {
@@ -149,7 +175,8 @@ PreparedPortrait PreparePortrait(const PortraitRequest& request)
     prepared.templ.backgroundHeight = size.height();
     JudgeTemplatePictures(
         prepared.templ, prepared.portrait->Reading(), request.captionText ? TemplateUse::Output : TemplateUse::Layout);
-    prepared.error = !prepared.templ.error.isEmpty() ? prepared.templ.error : PhotoProblem(request.photoPath, outcome);
+    prepared.error = !prepared.templ.error.isEmpty() ? prepared.templ.error
+                                                     : PhotoProblem(request.photoPath, outcome, request.keys);
     return prepared;
 }
 

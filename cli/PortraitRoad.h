@@ -38,6 +38,7 @@ struct PortraitRequest {
     // The caption to be drawn, when the portrait will be rendered: its face
     // is prepared while the photo decodes.
     std::optional<QString> captionText;
+    QList<KeyClick> keys; // the clicks of the keying edits, in order
     // The first placement frames the photo's faces where it has them.
     bool fitFaces = false;
 };

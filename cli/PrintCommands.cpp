@@ -68,7 +68,7 @@ int RunPrint(const Arguments& arguments)
 {
     const QString caption = CaptionOf(arguments);
     PreparedPortrait prepared = PreparePortrait(FittedRequest(arguments,
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption }));
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption, arguments.keys }));
     if (!prepared.error.isEmpty()) {
         PrintError(prepared.error);
         return kExitFailure;

@@ -42,6 +42,11 @@ constexpr float kTrustedCost = 6.0f;
 constexpr float kSpreadMargin = 1.5f;
 constexpr float kMixWeight = 8.0f;
 constexpr float kMinSpread = 0.25f;
+// A saturated backdrop (a green or blue screen) is stored with its colour
+// at reduced resolution and rings where the compression's blocks meet, so
+// even its plain blocks vary this much: below it, no block counts as edged.
+constexpr float kScreenChroma = 2.0f * 12.0f;
+constexpr float kMinScreenSpread = 1.0f;
 
 // The tolerance's range in units of the backdrop's noise.
 constexpr float kToleranceBase = 3.0f;
@@ -308,6 +313,8 @@ LocalModel FitAround(const Grid& grid, const std::vector<float>& blocks, const s
 void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vector<float>& spread, size_t seed,
     float unit, std::vector<uint16_t>& distance, std::vector<float>& plate)
 {
+    const float seedChroma = std::hypot(blocks[3 * seed + 1], blocks[3 * seed + 2]);
+    const float minSpread = seedChroma >= kScreenChroma ? kMinScreenSpread : kMinSpread;
     distance.assign(grid.Count(), kFar);
     plate.assign(blocks.begin(), blocks.end());
     std::vector<uint8_t> taken(grid.Count(), 0);
@@ -351,7 +358,7 @@ void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vec
                 // edge, however close its mean comes: so a run of blocks each a
                 // little more subject (a strip of backdrop narrowing beside an
                 // arm) does not lead in.
-                const float excess = spread[n] / std::max(model.spread, kMinSpread) - kSpreadMargin;
+                const float excess = spread[n] / std::max(model.spread, minSpread) - kSpreadMargin;
                 if (excess > 0)
                     off = std::max(off, kMixWeight * std::sqrt(excess));
                 const auto d = uint16_t(std::max(float(level), std::min(off * kQuantum, float(kFar))));
@@ -391,7 +398,11 @@ inline Colour Sample(const std::vector<float>& plane, const Grid& grid, int scal
 }
 
 // What the render does with a block.
-enum BlockState : uint8_t { kClear = 0, kEdge = 1, kKeep = 2 };
+// kNear: subject close to the edge, where the backdrop's cast (light it
+// threw back, the blur of the lens) is taken out but nothing is keyed.
+enum BlockState : uint8_t { kClear = 0, kEdge = 1, kKeep = 2, kNear = 3 };
+// The width of the kNear band, in pixels (at least a block).
+constexpr double kNearPixels = 6.0;
 
 } // namespace
 
@@ -399,6 +410,7 @@ struct BackdropKey::Pick {
     std::vector<float> plate; // the backdrop's colour per block, carried on under the subject
     std::vector<uint16_t> distance; // bottleneck distance from the click, in 1/16 units
     float unit = 1; // the backdrop's noise around the click, in compared units
+    float chroma = 0; // the backdrop's chroma at the click
 };
 
 BackdropKey::~BackdropKey() = default;
@@ -500,6 +512,7 @@ bool BackdropKey::AddPickAt(uint32_t x, uint32_t y)
     // smooth clothes.
     const float local = NoiseAround(grid, m_blocks, sx, sy, kNoiseReach);
     pick->unit = std::max(kMinUnit, std::min(local, m_noise));
+    pick->chroma = std::hypot(m_blocks[3 * seed + 1], m_blocks[3 * seed + 2]);
     GrowFrom(grid, m_blocks, m_spread, seed, pick->unit, pick->distance, pick->plate);
     m_picks.push_back(std::move(pick));
     return true;
@@ -531,9 +544,11 @@ std::unique_ptr<PhotoImage> BackdropKey::Render(int tolerance) const
                 keep[i] = !clear[i];
             const std::vector<uint8_t> sureClear = Shrink(grid, clear, 1);
             const std::vector<uint8_t> sureKeep = Shrink(grid, keep, 1);
+            const int nearBlocks = std::max(1, int(std::lround(kNearPixels / m_scale)));
+            const std::vector<uint8_t> deepKeep = Shrink(grid, keep, 1 + nearBlocks);
             std::vector<float> weights(grid.Count());
             for (size_t i = 0; i < grid.Count(); ++i) {
-                p.state[i] = sureClear[i] ? kClear : sureKeep[i] ? kKeep : kEdge;
+                p.state[i] = sureClear[i] ? kClear : deepKeep[i] ? kKeep : sureKeep[i] ? kNear : kEdge;
                 weights[i] = sureKeep[i] ? 1.0f : 0.0f;
             }
             p.subject = FillFrom(grid, m_blocks, weights);
@@ -589,6 +604,16 @@ std::unique_ptr<PhotoImage> BackdropKey::Render(int tolerance) const
                     if (state == kClear) {
                         keep = 0.0f;
                         break;
+                    }
+                    if (state == kNear) {
+                        // Only a chromatic backdrop casts its colour there: under
+                        // the subject the carried colour may have taken some of
+                        // the subject's own.
+                        if (!mixed && prep.pick->chroma >= kSpillChroma) {
+                            plate = Sample(prep.pick->plate, grid, scale, x, int(y));
+                            edge = true;
+                        }
+                        continue;
                     }
                     // On the edge: where the pixel (with its neighbours, against
                     // grain) lies between the backdrop's colour and the subject's.

@@ -281,6 +281,49 @@ void ApplyRangeScalar(
 
 using ApplyRange = void (*)(const CoefficientRow&, const int32_t*, const float*, uint32_t*, int32_t, int32_t);
 
+// Levels a pixel's grain moves it by, at most, when it flattens; beyond
+// kFarMove the pixel is no skin grain.
+constexpr float kGrainMove = 24.0f;
+constexpr float kFarMove = 48.0f;
+
+// The smoothing's form: the filtered value A * in + B, blended with the
+// pixel by the pixel's own skin likelihood, so that hair, brows and eyes
+// beside the skin keep their pixels while the skin next to them smooths.
+void ApplyGatedRange(
+    const CoefficientRow& row, const int32_t* index, const float* weight, uint32_t* line, int32_t begin, int32_t end)
+{
+    const float* const A = row.plane[0];
+    const float* const Br = row.plane[1];
+    const float* const Bg = row.plane[2];
+    const float* const Bb = row.plane[3];
+    for (int32_t x = begin; x < end; ++x) {
+        const int32_t i = index[x];
+        const float w = weight[x];
+        const float a = A[i] + w * (A[i + 1] - A[i]);
+        if (a >= 1.0f && Br[i] == 0.0f && Br[i + 1] == 0.0f)
+            continue; // nothing to do here (off the faces)
+        const uint32_t p = line[x];
+        const float r = float((p >> 16) & 0xFF);
+        const float g = float((p >> 8) & 0xFF);
+        const float b = float(p & 0xFF);
+        const float gate = SkinLikelihood(r, g, b);
+        if (gate <= 0.0f)
+            continue;
+        const float br = Br[i] + w * (Br[i + 1] - Br[i]);
+        const float bg = Bg[i] + w * (Bg[i + 1] - Bg[i]);
+        const float bb = Bb[i] + w * (Bb[i + 1] - Bb[i]);
+        const float dr = (a - 1.0f) * r + br, dg = (a - 1.0f) * g + bg, db = (a - 1.0f) * b + bb;
+        // Grain moves a pixel a little; a pixel the flattening would move
+        // far (a strand of hair beside the skin, lighter than the rest) is
+        // no grain of the skin and stays.
+        const float move = std::max({ std::fabs(dr), std::fabs(dg), std::fabs(db) });
+        const float k = gate * Ramp(move, kFarMove, kGrainMove);
+        if (k <= 0.0f)
+            continue;
+        line[x] = (p & 0xFF000000u) | ToByte(r + k * dr) << 16 | ToByte(g + k * dg) << 8 | ToByte(b + k * db);
+    }
+}
+
 #ifdef LUMAVO_X86_DISPATCH
 
 LUMAVO_TARGET_AVX2_FMA inline __m256 LerpTaps(const float* plane, __m256i index, __m256 weight)
@@ -337,10 +380,12 @@ ApplyRange PickApply()
 }
 
 // out = A * in + B per channel, with A and B (planes: A, B red, B green,
-// B blue) interpolated bilinearly from the reduced planes.
-void Apply(const Layout& layout, const float* const planes[4], uint32_t* pixels)
+// B blue) interpolated bilinearly from the reduced planes; `gated`: blended
+// by each pixel's skin likelihood (ApplyGatedRange).
+void Apply(const Layout& layout, const float* const planes[4], uint32_t* pixels, bool gated = false)
 {
-    static const ApplyRange applyRange = PickApply();
+    static const ApplyRange ungatedRange = PickApply();
+    const ApplyRange applyRange = gated ? ApplyGatedRange : ungatedRange;
     const int32_t width = layout.width;
     const int32_t lowWidth = layout.lowWidth;
     std::vector<int32_t> index(static_cast<size_t>(width));
@@ -572,41 +617,76 @@ std::unique_ptr<PhotoImage> SmoothSkin(const PhotoImage& picture, const std::vec
         });
     };
 
-    // The skin mask comes from the block colours and is smoothed so that it
-    // has no hard seams.
-    eachSample([&](size_t i) { mask[i] = SkinLikelihood(meanR[i], meanG[i], meanB[i]) * region[i]; });
-    BoxMean(mask.get(), scratch.get(), lowWidth, lowHeight, radius);
-
-    // Guided filter, first step: per window, the share of each pixel to keep
-    // (a) and the flat part (b = mean * (1 - a)); a goes into meanSquares.
-    for (float* plane : { meanR.get(), meanG.get(), meanB.get(), meanSquares.get() })
-        BoxMean(plane, scratch.get(), lowWidth, lowHeight, radius);
+    // Each block counts by how skin-like its colour is: the statistics of a
+    // window are those of its skin, so the hair, brows or clothes beside the
+    // skin neither raise its variance (which would leave a band of grain
+    // along them) nor tint its mean.
+    // A block that an edge crosses (skin and hair both in it) is no skin
+    // however its mean looks: its own variance leaves it out.
     eachSample([&](size_t i) {
         const float r = meanR[i], g = meanG[i], b = meanB[i];
-        const float variance = std::max(0.0f, meanSquares[i] - (r * r + g * g + b * b));
-        const float t = variance * (1.0f / kEdgeVariance);
-        const float a = t * t / (1.0f + t * t);
-        meanSquares[i] = a;
-        meanR[i] = r * (1.0f - a);
-        meanG[i] = g * (1.0f - a);
-        meanB[i] = b * (1.0f - a);
-    });
-    // Second step: every pixel lies in many windows; their coefficients are
-    // averaged. Then the mask and strength blend the result with the original.
-    for (float* plane : { meanR.get(), meanG.get(), meanB.get(), meanSquares.get() })
-        BoxMean(plane, scratch.get(), lowWidth, lowHeight, radius);
-    eachSample([&](size_t i) {
-        const float weight = kStrength * mask[i];
-        meanSquares[i] = 1.0f + weight * (meanSquares[i] - 1.0f);
+        const float inside = std::max(0.0f, meanSquares[i] - (r * r + g * g + b * b)) * (1.0f / kEdgeVariance);
+        // Even a small weight on a colour far from the skin's (dark hair)
+        // would dominate the variance: only fairly sure skin counts.
+        const float weight = Ramp(SkinLikelihood(r, g, b), 0.3f, 0.8f) * region[i] / (1.0f + inside * inside);
+        mask[i] = weight;
         meanR[i] *= weight;
         meanG[i] *= weight;
         meanB[i] *= weight;
+        meanSquares[i] *= weight;
+    });
+
+    // Guided filter, first step: per window, the share of each pixel to keep
+    // (a) and the flat part (b = mean * (1 - a)); a goes into meanSquares.
+    // Both are weighted by the window's skin for the second step.
+    for (float* plane : { mask.get(), meanR.get(), meanG.get(), meanB.get(), meanSquares.get() })
+        BoxMean(plane, scratch.get(), lowWidth, lowHeight, radius);
+    constexpr float kNoSkin = 1e-3f;
+    eachSample([&](size_t i) {
+        const float weight = mask[i];
+        if (weight < kNoSkin) {
+            mask[i] = meanR[i] = meanG[i] = meanB[i] = meanSquares[i] = 0.0f;
+            return;
+        }
+        const float r = meanR[i] / weight, g = meanG[i] / weight, b = meanB[i] / weight;
+        const float variance = std::max(0.0f, meanSquares[i] / weight - (r * r + g * g + b * b));
+        const float t = variance * (1.0f / kEdgeVariance);
+        const float a = t * t / (1.0f + t * t);
+        meanSquares[i] = a * weight;
+        meanR[i] = r * (1.0f - a) * weight;
+        meanG[i] = g * (1.0f - a) * weight;
+        meanB[i] = b * (1.0f - a) * weight;
+    });
+    // Second step: every pixel lies in many windows; their coefficients are
+    // averaged, each window by its skin. The strength and the faces' region
+    // (softened, so it has no seams) scale the change; each pixel's own skin
+    // likelihood blends it in (Apply, gated).
+    for (float* plane : { mask.get(), meanR.get(), meanG.get(), meanB.get(), meanSquares.get() })
+        BoxMean(plane, scratch.get(), lowWidth, lowHeight, radius);
+    // The region goes into the mask's scratch plane, softened there.
+    Plane softRegion = NewPlane(lowCount);
+    if (!softRegion)
+        return PhotoImage::Adopt(QImage(), OutOfMemory);
+    std::copy(region.begin(), region.end(), softRegion.get());
+    BoxMean(softRegion.get(), scratch.get(), lowWidth, lowHeight, radius);
+    eachSample([&](size_t i) {
+        const float weight = mask[i];
+        if (weight < kNoSkin) {
+            meanSquares[i] = 1.0f;
+            meanR[i] = meanG[i] = meanB[i] = 0.0f;
+            return;
+        }
+        const float share = kStrength * softRegion[i];
+        meanSquares[i] = 1.0f + share * (meanSquares[i] / weight - 1.0f);
+        meanR[i] *= share / weight;
+        meanG[i] *= share / weight;
+        meanB[i] *= share / weight;
     });
     scratch.reset();
     mask.reset();
 
     const float* const planes[4] = { meanSquares.get(), meanR.get(), meanG.get(), meanB.get() };
-    Apply(layout, planes, pixels.get());
+    Apply(layout, planes, pixels.get(), true);
     auto result = ImageFromPixels(int32_t(width), int32_t(height), std::move(pixels));
     result->SetResolution(picture.HorizontalResolution(), picture.VerticalResolution());
     return result;

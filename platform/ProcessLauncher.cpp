@@ -1,5 +1,7 @@
 #include "platform/ProcessLauncher.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QProcess>
 
@@ -21,6 +23,57 @@ namespace lumavo {
 
 namespace {
 
+// While it lives, every key, click, wheel turn, touch and shortcut given to
+// any window of the application is thrown away, as is a close asked by the
+// window system; painting, timers and the program's own events go on.
+class InputDiscarder : public QObject {
+public:
+    InputDiscarder()
+    {
+        if (QCoreApplication* application = QCoreApplication::instance())
+            application->installEventFilter(this);
+    }
+    ~InputDiscarder() override
+    {
+        if (QCoreApplication* application = QCoreApplication::instance())
+            application->removeEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TouchCancel:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::NativeGesture:
+        case QEvent::Gesture:
+            return true;
+        case QEvent::Close:
+            return event->spontaneous();
+        default:
+            return false;
+        }
+    }
+};
+
 #ifdef Q_OS_WIN
 // Installers that ask for administrator rights cannot be created as plain
 // child processes (ERROR_ELEVATION_REQUIRED); the shell starts them after
@@ -39,8 +92,9 @@ bool ShellRunAndWait(const QString& program)
         QEventLoop loop;
         QWinEventNotifier notifier(info.hProcess);
         QObject::connect(&notifier, &QWinEventNotifier::activated, &loop, &QEventLoop::quit);
+        const InputDiscarder discarder;
         if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            loop.exec();
     }
     CloseHandle(info.hProcess);
     return true;
@@ -67,8 +121,10 @@ bool RunAndWait(const QString& program)
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
 
-    // Waiting in a local loop keeps the windows painting; user input stays
-    // queued until the program has ended.
+    // Waiting in a local loop keeps the windows painting. Input given
+    // meanwhile is thrown away: held back, it would be carried out after the
+    // wait, unseen (a turn, a Cancel).
+    const InputDiscarder discarder;
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
@@ -79,7 +135,7 @@ bool RunAndWait(const QString& program)
     process.start();
     // A start that failed at once leaves the process not running.
     if (process.state() != QProcess::NotRunning)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
 
     if (process.error() == QProcess::FailedToStart) {
 #ifdef Q_OS_WIN

@@ -10,8 +10,9 @@ namespace lumavo {
 bool StartProgram(const QString& program, const QStringList& arguments);
 
 // Starts a program without arguments and waits until it ends. Meanwhile the
-// application's windows keep painting but take no user input (it is queued
-// until the wait is over). False, at once, when it cannot be started.
+// application's windows keep painting, and any input given to them (keys,
+// clicks, closing a window) is thrown away, not carried out afterwards.
+// False, at once, when it cannot be started.
 bool RunAndWait(const QString& program);
 
 } // namespace lumavo

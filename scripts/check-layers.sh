@@ -10,9 +10,9 @@
 #   printing   -
 #   handoffs   imaging platform
 #   skin       -
-#   ui         framing skin handoffs printing templates imaging platform
+#   ui         framing skin handoffs printing templates faces imaging platform
 #   app        framing ui skin templates imaging platform
-#   cli        framing printing templates imaging platform
+#   cli        framing printing templates faces imaging platform
 #   assets     platform
 #   tools      imaging platform
 # The tests, benchmarks and fuzz targets stand above all of them.
@@ -29,9 +29,9 @@ declare -A may_use=(
   [printing]=""
   [handoffs]="imaging platform"
   [skin]=""
-  [ui]="framing skin handoffs printing templates imaging platform"
+  [ui]="framing skin handoffs printing templates faces imaging platform"
   [app]="framing ui skin templates imaging platform"
-  [cli]="framing printing templates imaging platform"
+  [cli]="framing printing templates faces imaging platform"
   [assets]="platform"
   [tools]="imaging platform"
 )

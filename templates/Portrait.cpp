@@ -1,6 +1,5 @@
 #include "templates/Portrait.h"
 
-#include "imaging/ChromaKey.h"
 #include "imaging/ImageFiles.h"
 #include "imaging/ScaledLoad.h"
 #include "imaging/SkinSmoothing.h"
@@ -26,9 +25,11 @@ bool TurnsOddTimes(const QList<PhotoEdit>& edits)
     return std::count_if(edits.begin(), edits.end(), IsQuarterTurn) % 2 == 1;
 }
 
-bool IsTone(PhotoEdit edit)
+// Edits whose result on fewer pixels is not theirs averaged down.
+bool WantsWholePhoto(PhotoEdit edit)
 {
-    return edit == PhotoEdit::Sepia || edit == PhotoEdit::BlackWhite;
+    return edit == PhotoEdit::Sepia || edit == PhotoEdit::BlackWhite || edit == PhotoEdit::Key
+        || edit == PhotoEdit::Smooth;
 }
 
 bool SwapsSides(RotateFlipType code)
@@ -177,6 +178,8 @@ void Portrait::BeginEdit()
         m_photo = std::move(m_made);
     m_made = Held();
     m_editing = true;
+    m_history.Clear();
+    m_keying.reset();
 }
 
 void Portrait::EndEdit()
@@ -185,6 +188,40 @@ void Portrait::EndEdit()
         m_photo = std::move(m_made);
     m_made = Held();
     m_editing = false;
+    m_history.Clear();
+    m_keying.reset();
+}
+
+void Portrait::Remember()
+{
+    if (!m_editing)
+        return;
+    EditStep step;
+    if (m_photo.picture) {
+        step.initial = PictureState::Of(*m_photo.picture);
+        step.initialFullSize = m_photo.fullSize;
+    }
+    if (m_made.picture) {
+        step.made = PictureState::Of(*m_made.picture);
+        step.madeFullSize = m_made.fullSize;
+    }
+    m_history.Push(std::move(step));
+}
+
+bool Portrait::Undo()
+{
+    std::optional<EditStep> step = m_history.Pop();
+    if (!step)
+        return false;
+    // The picture the edit started from stays the same object; its pixels come back.
+    if (m_photo.picture) {
+        step->initial.RestoreInto(*m_photo.picture);
+        m_photo.fullSize = step->initialFullSize;
+    }
+    m_made = step->made ? Held { step->made->MakePicture(), step->madeFullSize } : Held();
+    // A keying taken back is over; a click starts a new one.
+    m_keying.reset();
+    return true;
 }
 
 Status Portrait::Turn(RotateFlipType code)
@@ -192,6 +229,7 @@ Status Portrait::Turn(RotateFlipType code)
     Held& current = Current();
     if (!current.picture)
         return InvalidParameter;
+    Remember();
     const Status status = RotateFlip(*current.picture, code);
     if (status == Ok && SwapsSides(code))
         current.fullSize.transpose();
@@ -200,8 +238,10 @@ Status Portrait::Turn(RotateFlipType code)
 
 void Portrait::PaintWhiteSpot(int32_t x, int32_t y)
 {
-    if (PhotoImage* current = Photo())
+    if (PhotoImage* current = Photo()) {
+        Remember();
         lumavo::PaintWhiteSpot(*current, x, y);
+    }
 }
 
 EditResult Portrait::ApplyTone(ToneKernel kernel)
@@ -209,32 +249,66 @@ EditResult Portrait::ApplyTone(ToneKernel kernel)
     return Replace(ApplyToneFilter(Photo(), kernel));
 }
 
+bool Portrait::IsKeying() const
+{
+    return m_keying && m_keying->IsLatestResult(Photo());
+}
+
 EditResult Portrait::KeyOutBackdropAt(uint32_t x, uint32_t y)
 {
     const PhotoImage* current = Photo();
     if (!current)
         return EditResult::NotMade;
-    const std::optional<uint32_t> backdrop = SampleBackdropColor(*current, x, y);
-    if (!backdrop)
+    if (IsKeying()) {
+        // A further region of backdrop: one more step to take back.
+        if (!m_keying->AddPick(x, y))
+            return EditResult::NoBackdrop;
+        return Replace(m_keying->Render());
+    }
+    std::unique_ptr<KeyingSession> session = KeyingSession::Start(*current, x, y, m_keyTolerance);
+    if (!session)
         return EditResult::NoBackdrop;
-    return Replace(KeyOutBackdrop(*current, *backdrop));
+    std::unique_ptr<PhotoImage> keyed = session->Render();
+    const EditResult result = Replace(std::move(keyed));
+    if (result == EditResult::Replaced)
+        m_keying = std::move(session);
+    return result;
 }
 
-EditResult Portrait::SmoothSkin()
+EditResult Portrait::SetKeyTolerance(int tolerance)
+{
+    tolerance = std::clamp(tolerance, BackdropKey::kMinTolerance, BackdropKey::kMaxTolerance);
+    const bool changed = tolerance != m_keyTolerance;
+    m_keyTolerance = tolerance;
+    if (!changed || !IsKeying())
+        return EditResult::NotMade;
+    // The same keying at another tolerance replaces its own picture.
+    m_keying->SetTolerance(tolerance);
+    return ReplaceWith(m_keying->Render(), false);
+}
+
+EditResult Portrait::SmoothSkin(const std::vector<QRect>& faces)
 {
     const PhotoImage* current = Photo();
     if (!current)
         return EditResult::NotMade;
-    return Replace(lumavo::SmoothSkin(*current));
+    return Replace(lumavo::SmoothSkin(*current, faces));
 }
 
 EditResult Portrait::Replace(std::unique_ptr<PhotoImage> picture)
+{
+    return ReplaceWith(std::move(picture), true);
+}
+
+EditResult Portrait::ReplaceWith(std::unique_ptr<PhotoImage> picture, bool undoable)
 {
     if (!picture)
         return EditResult::NotMade;
     // A picture that could not be made (no memory for it) replaces nothing.
     if (picture->IsNull())
         return EditResult::NoMemory;
+    if (undoable)
+        Remember();
     // A picture of the current one's size stands for it at its full size
     // (a reduced photo keeps its full size); any other is its own size.
     const Held& current = Current();
@@ -251,16 +325,40 @@ EditResult Portrait::Replace(std::unique_ptr<PhotoImage> picture)
 
 void Portrait::BackToOriginal()
 {
-    // Nothing else can bring back the picture that was current.
+    // "撤销" brings back the picture that was current.
+    if (m_made.picture)
+        Remember();
     m_made = Held();
 }
 
-Status Portrait::Apply(PhotoEdit edit)
+Status Portrait::Apply(PhotoEdit edit, const KeyClick* click, const FindFaces& findFaces)
 {
     if (!Photo())
         return InvalidParameter;
-    if (edit != PhotoEdit::Sepia && edit != PhotoEdit::BlackWhite)
+    const auto made = [](EditResult result) {
+        return result == EditResult::Replaced ? Ok : result == EditResult::NoBackdrop ? InvalidParameter : OutOfMemory;
+    };
+    switch (edit) {
+    case PhotoEdit::Key: {
+        const Held& current = Current();
+        if (!click || !ClickInside(*click, current.fullSize))
+            return InvalidParameter;
+        int x = 0, y = 0;
+        ClickPoint(*click, current.picture->image().size(), current.fullSize, &x, &y);
+        std::unique_ptr<KeyingSession> session = KeyingSession::Start(
+            *current.picture, uint32_t(x), uint32_t(y), click->tolerance.value_or(BackdropKey::kDefaultTolerance));
+        if (!session)
+            return InvalidParameter;
+        return made(Replace(session->Render()));
+    }
+    case PhotoEdit::Smooth:
+        return made(SmoothSkin(findFaces ? findFaces(*Photo()) : std::vector<QRect> {}));
+    case PhotoEdit::Sepia:
+    case PhotoEdit::BlackWhite:
+        break;
+    default:
         return Turn(TurnOf(edit));
+    }
     std::unique_ptr<PhotoImage> toned
         = ApplyToneFilter(Photo(), edit == PhotoEdit::Sepia ? SepiaFilter : BlackWhiteFilter);
     if (!toned)
@@ -368,10 +466,10 @@ RoadOutcome Portrait::ReadRoadPhoto(const PortraitRoad& road, const LayerRect& o
         return outcome;
     }
     ScaledPicture loaded;
-    // A tone style on fewer pixels is not the tone style averaged down: with
-    // one among the edits the photo is decoded whole, so that the portrait
-    // is the one the windows make.
-    const bool toned = std::any_of(road.edits.begin(), road.edits.end(), IsTone);
+    // A tone style (keying, smoothing) on fewer pixels is not the tone style
+    // averaged down: with one among the edits the photo is decoded whole, so
+    // that the portrait is the one the windows make.
+    const bool toned = std::any_of(road.edits.begin(), road.edits.end(), WantsWholePhoto);
     // Faces, like a tone style, are found on the whole photo, as in the
     // windows; the placement then no longer follows from the size alone.
     const bool whole = toned || road.findFaces;
@@ -394,10 +492,13 @@ RoadOutcome Portrait::ReadRoadPhoto(const PortraitRoad& road, const LayerRect& o
     }
     m_made = Held();
     m_photo = Held { std::move(loaded.picture), loaded.fullSize };
+    qsizetype key = 0;
     for (const PhotoEdit edit : road.edits) {
-        if (const Status status = Apply(edit); status != Ok) {
+        const KeyClick* click = edit == PhotoEdit::Key && key < road.keys.size() ? &road.keys[key++] : nullptr;
+        if (const Status status = Apply(edit, click, road.smoothFaces); status != Ok) {
             outcome.failedEdit = edit;
             outcome.editStatus = status;
+            outcome.editedSize = m_photo.fullSize;
             return outcome;
         }
     }

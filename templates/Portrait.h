@@ -1,20 +1,24 @@
 #pragma once
 
 #include "imaging/GeometricEdits.h"
+#include "imaging/KeyingSession.h"
 #include "imaging/PhotoImage.h"
 #include "imaging/ToneFilters.h"
 #include "platform/DiskPath.h"
 #include "templates/Composition.h"
+#include "templates/EditHistory.h"
 #include "templates/FaceFraming.h"
 #include "templates/OutputRender.h"
 #include "templates/RoadSteps.h"
 #include "templates/TemplateFolder.h"
 
+#include <QRect>
 #include <QSize>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace lumavo {
 
@@ -32,7 +36,7 @@ struct TemplateReading {
 enum class EditResult {
     Replaced, // the new picture is the current one
     NotMade, // nothing came of it (no picture to work on, or none made)
-    NoBackdrop, // the click found no backdrop colour to key out
+    NoBackdrop, // the click lies outside the picture: nothing to key from
     NoMemory, // a picture without pixels came: nothing was replaced
 };
 
@@ -51,7 +55,8 @@ struct SaveOutcome {
 //
 // Edits that make a new picture go through one step that makes it the
 // current picture; while an edit runs (BeginEdit .. EndEdit) the picture the
-// edit started from is kept apart and "back to the original" returns to it.
+// edit started from is kept apart and "back to the original" returns to it,
+// and every edit can be taken back (Undo), newest first.
 class Portrait {
 public:
     Portrait();
@@ -103,14 +108,30 @@ public:
     Status Turn(RotateFlipType code);
     void PaintWhiteSpot(int32_t x, int32_t y);
     EditResult ApplyTone(ToneKernel kernel);
+    // Keying from a click: the first keys the current picture; while the
+    // keyed picture is current, further clicks add regions of backdrop.
     EditResult KeyOutBackdropAt(uint32_t x, uint32_t y);
-    EditResult SmoothSkin();
+    // The keying tolerance (0-100, clamped). While a keying is under way its
+    // picture is keyed again at once (Replaced), as no further step to take back.
+    EditResult SetKeyTolerance(int tolerance);
+    int KeyTolerance() const { return m_keyTolerance; }
+    bool IsKeying() const;
+    // Skin smoothing, kept to the faces given (picture pixels) when there are any.
+    EditResult SmoothSkin(const std::vector<QRect>& faces = {});
     // A picture from elsewhere (the exchange file) becomes the current one.
     EditResult Replace(std::unique_ptr<PhotoImage> picture);
     // Back to the picture the edit started from, with its in-place edits.
     void BackToOriginal();
-    // A named edit; its failure's status (a new picture that failed replaces nothing).
-    Status Apply(PhotoEdit edit);
+    // A named edit; its failure's status (a new picture that failed replaces
+    // nothing). Key needs its click, Smooth takes faces if it is lent a finder.
+    Status Apply(PhotoEdit edit, const KeyClick* click = nullptr, const FindFaces& findFaces = {});
+
+    // Takes the newest edit of this edit session back: the pictures as they
+    // were just before it, the one the edit started from as the same object.
+    // False when there is nothing to take back.
+    bool Undo();
+    bool CanUndo() const { return !m_history.IsEmpty(); }
+    const EditHistory& History() const { return m_history; }
 
     // A new composite of background, photo and foreground, kept as the
     // newest (the previous one is released after) and shown on the canvas.
@@ -152,6 +173,9 @@ private:
     };
     FileStamps StampFiles() const;
     Held& Current();
+    // While an edit session runs, the pictures as they are become an undo step.
+    void Remember();
+    EditResult ReplaceWith(std::unique_ptr<PhotoImage> picture, bool undoable);
     void Place(const LayerRect& opening);
     bool FrameFaces(const LayerRect& opening, const FramingSubject& subject, const FramingGoal& goal);
     RoadOutcome ReadRoadPhoto(const PortraitRoad& road, const LayerRect& opening);
@@ -172,6 +196,9 @@ private:
     Held m_photo; // the photo; while an edit runs, the picture it started from
     Held m_made; // the newest picture an edit made, while it is current
     bool m_editing = false;
+    EditHistory m_history; // of this edit session
+    std::unique_ptr<KeyingSession> m_keying;
+    int m_keyTolerance = BackdropKey::kDefaultTolerance;
     PhotoPlacement m_placement;
     std::unique_ptr<PhotoImage> m_composite;
     Compositor m_compositor;

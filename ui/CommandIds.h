@@ -31,6 +31,7 @@ enum CommandId : int {
     kCmdInitialPhoto = 1127, // "原始相片"
     kCmdSkinSmoothing = 1128, // "全自动皮肤美容"
     kCmdWhiteSpotPick = 1129, // arms the white-spot pick
+    kCmdUndo = 1130, // "撤销"
 };
 
 } // namespace lumavo

@@ -1,5 +1,6 @@
 #include "ui/PhotoEditDlg.h"
 
+#include "faces/FaceFinder.h"
 #include "ui/BusyCursor.h"
 #include "ui/CommandIds.h"
 #include "ui/PhotoCanvas.h"
@@ -39,6 +40,9 @@ struct Button {
 // The tone tool's and the white spot's buttons are ours: they take a third
 // row in the outside-tool group, and the rows below move down to make room.
 constexpr int kExtraRow = 18;
+// Two more rows below "原始相片": "撤销" and the keying tolerance
+// (PhotoEditRetouch.cpp); OK and Cancel move down under them.
+constexpr int kRetouchRows = 36;
 
 const GroupBox kGroups[] = {
     { "旋转与翻转", Units(263, 3, 111, 53) },
@@ -61,13 +65,14 @@ const Button kButtons[] = {
     { kCmdWhiteSpotPick, "白点修饰", Units(319, 148, 50, 14), "单击后，在相片上点要加白点的位置" },
     { kCmdInitialPhoto, "原始相片", Units(266, 155 + kExtraRow, 50, 14), nullptr },
     { kCmdSkinSmoothing, "全自动皮肤美容", Units(317, 155 + kExtraRow, 50, 14), nullptr },
-    { kCmdOk, "确       定", Units(266, 189 + kExtraRow, 50, 14), nullptr },
-    { kCmdCancel, "取       消", Units(319, 188 + kExtraRow, 50, 14), nullptr },
+    { kCmdUndo, "撤销", Units(266, 173 + kExtraRow, 50, 14), "撤销上一步编辑（Ctrl+Z）" },
+    { kCmdOk, "确       定", Units(266, 189 + kExtraRow + kRetouchRows, 50, 14), nullptr },
+    { kCmdCancel, "取       消", Units(319, 188 + kExtraRow + kRetouchRows, 50, 14), nullptr },
 };
 
 const QRect kCanvasRect = Units(7, 7, 253, 199);
 const QRect kHintRect = Units(7, 210, 253, 20);
-const QSize kWindowSize(381 * kUnit, (216 + kExtraRow) * kUnit);
+const QSize kWindowSize(381 * kUnit, (216 + kExtraRow + kRetouchRows) * kUnit);
 
 const QString kTitle = QStringLiteral("编辑处理相片");
 
@@ -114,6 +119,7 @@ void CPhotoEditDlg::BuildControls()
     m_hint = new QLabel(this);
     m_hint->setGeometry(kHintRect);
     m_hint->setWordWrap(true);
+    BuildRetouchControls();
 }
 
 void CPhotoEditDlg::MapCommands()
@@ -132,6 +138,7 @@ void CPhotoEditDlg::MapCommands()
     MapCommand(kCmdInitialPhoto, [this] { OnInitialPhoto(); });
     MapCommand(kCmdSkinSmoothing, [this] { OnSmoothSkin(); });
     MapCommand(kCmdWhiteSpotPick, [this] { ArmCanvasPick(kPickWhiteSpot); });
+    MapCommand(kCmdUndo, [this] { OnUndo(); });
     MapCommand(kCmdOk, [this] { EndDialog(kCmdOk); });
     MapCommand(kCmdCancel, [this] { EndDialog(kCmdCancel); });
 }
@@ -223,7 +230,8 @@ void CPhotoEditDlg::ArmCanvasPick(PickModeValue mode)
     if (!Current())
         return;
     m_backdropPickArmed = false;
-    CPhotoCanvas::SetPickMode(mode);
+    // Pressing the armed pick's button again disarms it.
+    CPhotoCanvas::SetPickMode(CPhotoCanvas::PickMode() == mode ? kPickNone : mode);
     ShowPickHint();
 }
 
@@ -231,29 +239,11 @@ void CPhotoEditDlg::ArmBackdropPick()
 {
     if (!Current())
         return;
-    // A second press takes the pick back.
+    // A second press takes the pick back; arming it disarms the canvas's picks.
     m_backdropPickArmed = !m_backdropPickArmed;
+    if (m_backdropPickArmed)
+        CPhotoCanvas::SetPickMode(kPickNone);
     ShowPickHint();
-}
-
-void CPhotoEditDlg::KeyOutBackdropAt(uint32_t x, uint32_t y)
-{
-    if (!Current())
-        return;
-    const EditResult keyed = WhileBusy([&] { return m_portrait->KeyOutBackdropAt(x, y); });
-    // A click without a backdrop colour leaves the pick armed.
-    if (keyed == EditResult::NoBackdrop)
-        return;
-    m_backdropPickArmed = false;
-    ShowEdit(keyed);
-    ShowPickHint();
-}
-
-void CPhotoEditDlg::OnSmoothSkin()
-{
-    if (!Current())
-        return;
-    ShowEdit(WhileBusy([&] { return m_portrait->SmoothSkin(); }));
 }
 
 void CPhotoEditDlg::ReplaceCurrent(std::unique_ptr<PhotoImage> picture)
@@ -272,6 +262,7 @@ void CPhotoEditDlg::ShowEdit(EditResult result)
 
 void CPhotoEditDlg::Redisplay()
 {
+    UpdateRetouchControls();
     m_canvas->SetImage(Current());
     // The canvas has no background of its own: the window repaints beneath it.
     m_canvas->update();
@@ -280,14 +271,19 @@ void CPhotoEditDlg::Redisplay()
 void CPhotoEditDlg::ShowPickHint()
 {
     QString hint;
-    if (m_backdropPickArmed)
-        hint = QStringLiteral("请在相片上单击背景颜色，相同颜色的背景将变为透明");
+    if (m_backdropPickArmed && IsKeying())
+        hint = QStringLiteral("半自动抠像：单击另一处背景可加选，拖动“抠像容差”调整；再按“半自动抠像”结束");
+    else if (m_backdropPickArmed)
+        hint = QStringLiteral("半自动抠像：请在相片上单击背景，与单击处相连的背景将变为透明；再按一次取消");
     else if (CPhotoCanvas::PickMode() == kPickToneTool)
-        hint = QStringLiteral("单击相片：交给偏紫淡蓝工具处理，完成后点“重新载入”");
+        hint = QStringLiteral("偏紫淡蓝：单击相片，交给偏紫淡蓝工具处理，完成后点“重新载入”；再按一次取消");
     else if (CPhotoCanvas::PickMode() == kPickWhiteSpot)
-        hint = QStringLiteral("单击相片：在单击处右下方加一个白点");
+        hint = QStringLiteral("白点修饰：单击相片，在单击处右下方加一个白点；再按“白点修饰”取消");
+    const bool armed = !hint.isEmpty();
+    if (!armed)
+        hint = m_note;
     m_hint->setText(hint);
-    m_canvas->setCursor(hint.isEmpty() ? Qt::ArrowCursor : Qt::CrossCursor);
+    m_canvas->setCursor(armed ? Qt::CrossCursor : Qt::ArrowCursor);
 }
 
 void CPhotoEditDlg::ShowMessage(const QString& text)
@@ -323,7 +319,7 @@ bool CPhotoEditDlg::eventFilter(QObject* watched, QEvent* event)
             uint32_t y = 0;
             if (m_canvas->PicturePoint(mouse->position().toPoint(), &x, &y))
                 KeyOutBackdropAt(x, y);
-            // The click picked a colour; it arms nothing else.
+            // The click picked the backdrop; it arms nothing else.
             return true;
         }
     }

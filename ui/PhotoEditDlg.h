@@ -7,15 +7,19 @@
 #include "ui/CommandDialog.h"
 #include "ui/PhotoCanvas.h"
 
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QLabel;
+class QSlider;
 
 namespace lumavo {
 
+class FaceFinder;
 struct Handoff;
 
 // The retouching window: turns and flips, two tone styles, keying, skin
@@ -27,7 +31,8 @@ struct Handoff;
 // keying, smoothing and the reload make a new picture that becomes the
 // current one; "原始相片" goes back to the picture the window was opened
 // with, which keeps any in-place edits made while it was current. Whichever
-// button closes the window, its current picture is the result.
+// button closes the window, its current picture is the result. "撤销"
+// (Ctrl+Z) takes this visit's edits back one at a time (the portrait's Undo).
 class CPhotoEditDlg : public CCommandDialog {
     Q_OBJECT
 public:
@@ -59,8 +64,21 @@ public:
     void OnWhiteSpot(uint32_t x, uint32_t y);
     void OnInitialPhoto();
     void ArmBackdropPick();
+    // The first click keys the current picture from that point; while the
+    // keyed picture is current, further clicks add regions
+    // (PhotoEditRetouch.cpp, as the handlers below).
     void KeyOutBackdropAt(uint32_t x, uint32_t y);
+    // The keying tolerance (0-100); while a keying is under way its picture
+    // is keyed again at once.
+    void SetKeyTolerance(int tolerance);
+    int KeyTolerance() const;
+    bool IsKeying() const;
+    // Skin smoothing on the faces the face finder finds.
     void OnSmoothSkin();
+    // Takes the newest edit back: the pictures as they were just before it.
+    void OnUndo();
+    bool CanUndo() const;
+    const EditHistory& History() const;
 
     // Hand-offs to outside programs (PhotoEditHandoffs.cpp).
     void OpenInPhotoshop();
@@ -74,6 +92,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void InitDialog();
@@ -83,6 +102,12 @@ private:
     void ArmCanvasPick(PickModeValue mode);
     void BuildControls();
     void MapCommands();
+    // Retouching controls (PhotoEditRetouch.cpp): undo, the keying tolerance.
+    void BuildRetouchControls();
+    void UpdateRetouchControls();
+    // Faces on the current picture for the skin smoothing; empty when the
+    // face finder's data is missing (then `missing` is set) or none is found.
+    std::vector<QRect> FindFaces(bool* missing);
     // Makes a picture a command produced the current one and shows it; the
     // picture it replaces is released unless it is the initial picture.
     void ReplaceCurrent(std::unique_ptr<PhotoImage> picture);
@@ -100,8 +125,14 @@ private:
     Portrait* m_portrait = nullptr;
     CPhotoCanvas* m_canvas = nullptr;
     QLabel* m_hint = nullptr;
-    // The next click on the picture names the backdrop colour to key out.
+    // The next click on the picture keys out the backdrop there.
     bool m_backdropPickArmed = false;
+    QSlider* m_toleranceSlider = nullptr;
+    QLabel* m_toleranceLabel = nullptr;
+    std::unique_ptr<FaceFinder> m_faceFinder;
+    bool m_faceFinderTried = false;
+    // Why the last smoothing worked without faces, for the hint line.
+    QString m_note;
 };
 
 } // namespace lumavo

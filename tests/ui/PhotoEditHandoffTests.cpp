@@ -16,7 +16,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -290,6 +293,76 @@ TEST(PhotoEditHandoffTest, KeyingSoftwareIsCheckedAndInstalledOnRequest)
         EXPECT_EQ(edit.CurrentPicture(), nullptr);
         edit.OnCommand(kCmdOk);
     });
+}
+
+// Keys and clicks given while the installer runs are thrown away: neither
+// carried out meanwhile nor afterwards. The windows paint all the while.
+TEST(PhotoEditHandoffTest, InputDuringTheInstallerIsThrownAway)
+{
+    HandoffWorld world;
+    SetProgramFolderForTesting(world.programFolder);
+    const QString installer = KeyingInstallerPath();
+    world.Script(installer, QStringLiteral("sleep 0.8\n"));
+    const QImage original = test::MakeTestPhoto(300, 200);
+    auto photo = PhotoImage::Adopt(original);
+    const PhotoImage* given = photo.get();
+    CPhotoEditDlg window;
+    window.SetPhoto(std::move(photo));
+    int result = -1;
+    bool closedEarly = false;
+    test::OnNextModal([&](QWidget*) {
+        // Counts the canvas's paints from here on.
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        window.Canvas()->installEventFilter(&counter);
+        QPushButton* turn = nullptr;
+        for (QPushButton* button : window.findChildren<QPushButton*>())
+            if (button->property("commandId").toInt() == 1060)
+                turn = button;
+        ASSERT_NE(turn, nullptr);
+
+        // While the installer runs: Esc, a click on "左转90度", Ctrl+Z, and a repaint asked for.
+        QTimer::singleShot(250, [&] {
+            const QPoint centre = turn->rect().center();
+            QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
+            QCoreApplication::postEvent(turn,
+                new QMouseEvent(QEvent::MouseButtonPress, centre, turn->mapToGlobal(centre), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(turn,
+                new QMouseEvent(QEvent::MouseButtonRelease, centre, turn->mapToGlobal(centre), Qt::LeftButton,
+                    Qt::NoButton, Qt::NoModifier));
+            QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier));
+            window.Canvas()->update();
+        });
+        test::OnNextModal(
+            [&](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
+        QElapsedTimer clock;
+        clock.start();
+        window.OnCommand(1095);
+        EXPECT_GE(clock.elapsed(), 700);
+        closedEarly = !window.isVisible();
+        EXPECT_GT(counter.paints, 0);
+        // Nothing comes afterwards either.
+        QTest::qWait(200);
+        window.Canvas()->removeEventFilter(&counter);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(window.CurrentPicture(), given);
+        EXPECT_TRUE(given->image() == original);
+        // The window takes input again.
+        turn->click();
+        EXPECT_EQ(given->Width(), 200u);
+        window.OnCommand(1);
+    });
+    result = window.exec();
+    EXPECT_FALSE(closedEarly);
+    EXPECT_EQ(result, 1);
 }
 
 } // namespace

@@ -199,9 +199,13 @@ TEST(PhotoEditTest, BackdropPickKeysOutTheClickedColourIntoANewPicture)
         EXPECT_LT(qAlpha(keyed->image().pixel(20, 200)), 16);
         EXPECT_EQ(qAlpha(keyed->image().pixel(160, 110)), 255);
         EXPECT_EQ(qAlpha(keyed->image().pixel(160, 220)), 255);
-        // The pick is used once; the next click picks nothing.
-        EXPECT_TRUE(edit.PickHint().isEmpty());
+        // The pick stays armed for further regions until its button is
+        // pressed again; then a click picks nothing.
+        EXPECT_TRUE(edit.IsKeying());
+        EXPECT_TRUE(edit.PickHint().contains(QStringLiteral("半自动抠像"))) << edit.PickHint().toStdString();
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickNone);
+        edit.OnCommand(1053);
+        EXPECT_TRUE(edit.PickHint().isEmpty()) << edit.PickHint().toStdString();
         ClickPicture(edit, QPoint(160, 110));
         EXPECT_EQ(edit.CurrentPicture(), keyed);
         EXPECT_EQ(given->image(), GreenBackdropPhoto());
