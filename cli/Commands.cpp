@@ -118,7 +118,8 @@ int RunTemplates(const Arguments& arguments)
 int RunPlace(const Arguments& arguments)
 {
     const PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {}, arguments.keys }));
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {},
+            arguments.keys }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
@@ -138,7 +139,8 @@ int RunRender(const Arguments& arguments)
     }
     const QString caption = CaptionOf(arguments);
     PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption, arguments.keys }));
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption,
+            arguments.keys }));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
@@ -197,8 +199,8 @@ int RunBatch(const Arguments& arguments)
             photoOfOutput.insert(key, photoPath);
             // Every photo of the batch gets the same edits (a keying click
             // in shares suits photos of any size).
-            PreparedPortrait portrait = PreparePortrait(FittedRequest(
-                arguments, { arguments.root, arguments.templateName, photoPath, arguments.edits, {}, caption, arguments.keys }));
+            PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
+                { arguments.root, arguments.templateName, photoPath, arguments.edits, {}, caption, arguments.keys }));
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
             if (error.isEmpty())
                 ReportFaceFit(arguments, portrait);

@@ -68,7 +68,8 @@ int RunPrint(const Arguments& arguments)
 {
     const QString caption = CaptionOf(arguments);
     PreparedPortrait prepared = PreparePortrait(FittedRequest(arguments,
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption, arguments.keys }));
+        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption,
+            arguments.keys }));
     if (!prepared.error.isEmpty()) {
         PrintError(prepared.error);
         return kExitFailure;

@@ -8,8 +8,14 @@
 
 namespace {
 
-uint32_t U16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t U32(const uint8_t* p) { return U16(p) | U16(p + 2) << 16; }
+uint32_t U16(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t U32(const uint8_t* p)
+{
+    return U16(p) | U16(p + 2) << 16;
+}
 
 } // namespace
 

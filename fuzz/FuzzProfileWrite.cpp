@@ -10,7 +10,10 @@
 
 namespace {
 
-bool HasLineBreak(const QString& text) { return text.contains(u'\n') || text.contains(u'\r'); }
+bool HasLineBreak(const QString& text)
+{
+    return text.contains(u'\n') || text.contains(u'\r');
+}
 
 // The names the writer promises to accept.
 bool Writable(const QString& section, const QString& key, const QString& value)

@@ -18,9 +18,8 @@ void StartQt()
 
 QString WriteScratchFile(const uint8_t* data, size_t size, const char* suffix)
 {
-    const QString path = QDir::tempPath() + QStringLiteral("/lumavo-fuzz-%1%2")
-                                                .arg(QCoreApplication::applicationPid())
-                                                .arg(QString::fromLatin1(suffix));
+    const QString path = QDir::tempPath()
+        + QStringLiteral("/lumavo-fuzz-%1%2").arg(QCoreApplication::applicationPid()).arg(QString::fromLatin1(suffix));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         abort();

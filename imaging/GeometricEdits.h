@@ -9,12 +9,12 @@ namespace lumavo {
 // Rotate-flip codes of the edit window's turns and flips.
 enum RotateFlipType : int32_t {
     RotateNoneFlipNone = 0,
-    Rotate90FlipNone = 1,  // quarter turn clockwise
+    Rotate90FlipNone = 1, // quarter turn clockwise
     Rotate180FlipNone = 2,
     Rotate270FlipNone = 3, // quarter turn counter-clockwise
-    RotateNoneFlipX = 4,   // mirror left-right
+    RotateNoneFlipX = 4, // mirror left-right
     Rotate90FlipX = 5,
-    RotateNoneFlipY = 6,   // mirror top-bottom (also Rotate180FlipX)
+    RotateNoneFlipY = 6, // mirror top-bottom (also Rotate180FlipX)
     Rotate270FlipX = 7,
 };
 

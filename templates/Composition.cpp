@@ -1,9 +1,9 @@
 #include "templates/Composition.h"
 
 #include "templates/LayerBlend.h"
-#include "templates/TemplateLayers.h"
 #include "templates/PhotoArea.h"
 #include "templates/PhotoScaling.h"
+#include "templates/TemplateLayers.h"
 
 #include <algorithm>
 #include <vector>

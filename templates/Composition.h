@@ -53,23 +53,21 @@ public:
     // alpha, shown on the canvas when one is given. Without a usable
     // background the composite is a failed picture, handed on all the same.
     std::unique_ptr<PhotoImage> ComposeTemplate(CompositeSink* canvas, const PhotoImage* foreground,
-                                                const PhotoImage* photo, const PhotoImage* background,
-                                                const PhotoPlacement& placement);
+        const PhotoImage* photo, const PhotoImage* background, const PhotoPlacement& placement);
     // The same on layers combined beforehand (kept while in use). Without
     // layers the composite is a failed picture.
     std::unique_ptr<PhotoImage> ComposeTemplate(CompositeSink* canvas, std::shared_ptr<const TemplateLayers> layers,
-                                                const PhotoImage* photo, const PhotoPlacement& placement);
+        const PhotoImage* photo, const PhotoPlacement& placement);
 
 private:
-    std::unique_ptr<PhotoImage> Compose(CompositeSink* canvas, const PhotoImage* photo,
-                                        const PhotoPlacement& placement);
+    std::unique_ptr<PhotoImage> Compose(
+        CompositeSink* canvas, const PhotoImage* photo, const PhotoPlacement& placement);
     struct Cache;
     std::unique_ptr<Cache> m_cache;
 };
 
 // One-off composition without caches kept between calls.
 std::unique_ptr<PhotoImage> ComposeTemplate(CompositeSink* canvas, const PhotoImage* foreground,
-                                            const PhotoImage* photo, const PhotoImage* background,
-                                            const PhotoPlacement& placement);
+    const PhotoImage* photo, const PhotoImage* background, const PhotoPlacement& placement);
 
 } // namespace lumavo

@@ -9,7 +9,6 @@
 
 #include <QPainter>
 
-
 namespace lumavo {
 
 namespace {

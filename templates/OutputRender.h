@@ -21,7 +21,7 @@ inline constexpr float kOutputResolution = 350.0f;
 
 struct RenderResult {
     std::unique_ptr<PhotoImage> picture; // none when rendering was refused or failed
-    QString error;                       // why there is none; shown once by the caller
+    QString error; // why there is none; shown once by the caller
 };
 
 // The template half of a finished picture: bs.lmv and fs.lmv read afresh
@@ -52,9 +52,8 @@ private:
     QString m_error;
     bool m_outOfMemory = false;
 
-    friend RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo,
-                                     const PhotoPlacement& placement, int32_t recordedWidth,
-                                     int32_t recordedHeight, const QString& captionText);
+    friend RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, const PhotoPlacement& placement,
+        int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
 };
 
 // The finished picture: the template's layers read afresh from its folder,
@@ -63,9 +62,9 @@ private:
 // layer is drawn or there is no picture: kOutputReadError when a template
 // picture cannot be read, kOutputMemoryError when memory ran out.
 RenderResult RenderOutput(const TemplateFolder& folder, const PhotoImage* photo, const PhotoPlacement& placement,
-                          int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
+    int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
 // The same on template layers prepared beforehand (used up by the rendering).
 RenderResult RenderOutput(OutputTemplate&& layers, const PhotoImage* photo, const PhotoPlacement& placement,
-                          int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
+    int32_t recordedWidth, int32_t recordedHeight, const QString& captionText);
 
 } // namespace lumavo

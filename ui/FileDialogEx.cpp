@@ -2,8 +2,8 @@
 
 #include "imaging/PixelAccess.h"
 #include "imaging/ScaledLoad.h"
-#include "ui/FileListDates.h"
 #include "platform/DiskPath.h"
+#include "ui/FileListDates.h"
 
 #include <QCheckBox>
 #include <QComboBox>

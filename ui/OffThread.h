@@ -28,7 +28,8 @@ template <typename Work> auto RunOffThread(Work work) -> decltype(work())
             } catch (...) {
                 failure = std::current_exception();
             }
-            QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
         });
     } catch (const std::system_error&) {
         return work();

@@ -139,8 +139,8 @@ void COutputDlg::ShowPrintSize()
     const PhotoImage* photo = s.portrait->Photo();
     const QSize photoSize = photo && !photo->IsNull() ? QSize(int(photo->Width()), int(photo->Height())) : QSize();
     const PhotoPlacement& placement = s.portrait->Placement();
-    s.printing->SetPortrait(s.portrait->RecordedSize(), photoSize,
-        QRect(placement.x, placement.y, placement.width, placement.height));
+    s.printing->SetPortrait(
+        s.portrait->RecordedSize(), photoSize, QRect(placement.x, placement.y, placement.width, placement.height));
     s.printing->ShowSize(kPrintFormats[size_t(SizeChoice())]);
 }
 

@@ -236,8 +236,8 @@ void COutputPrinting::OpenCalibration()
     CalibrationStore store(s.calibrationPath);
     // Editing a store that could not be read would write over the file.
     if (!store.Load()) {
-        QMessageBox::warning(s.window, s.title, kUnreadableCalibration.arg(QDir::toNativeSeparators(store.path())),
-            QMessageBox::Ok);
+        QMessageBox::warning(
+            s.window, s.title, kUnreadableCalibration.arg(QDir::toNativeSeparators(store.path())), QMessageBox::Ok);
         return;
     }
     const std::unique_ptr<PrintQueue> queue = MakeSystemPrintQueue();

@@ -32,10 +32,7 @@ struct TemplateOnDisk {
 
     TemplateOnDisk() { EXPECT_TRUE(test::WriteTemplate(box.path(), QImage(), foreground, kOpening)); }
     QString BackgroundPath() const { return folder.File(QString::fromLatin1(kBackgroundFile)); }
-    void WriteBackground(const QImage& background) const
-    {
-        ASSERT_TRUE(background.save(BackgroundPath(), "BMP"));
-    }
+    void WriteBackground(const QImage& background) const { ASSERT_TRUE(background.save(BackgroundPath(), "BMP")); }
     // Rewrites the background leaving the file's length and time as they were.
     void SwapBackgroundUnnoticed(const QImage& background) const
     {
@@ -65,8 +62,8 @@ QImage Plain(QRgb colour)
 
 // The portrait drawn with QPainter: background, the photo scaled smoothly
 // into the placement, the foreground over both.
-QImage PaintedPortrait(const QImage& background, const QImage& photo, const PhotoPlacement& placement,
-    const QImage& foreground)
+QImage PaintedPortrait(
+    const QImage& background, const QImage& photo, const PhotoPlacement& placement, const QImage& foreground)
 {
     QImage picture = background.convertToFormat(QImage::Format_RGB32);
     QPainter painter(&picture);

@@ -52,8 +52,8 @@ protected:
 
     test::CliRun Print(const QString& templateName, const QStringList& more)
     {
-        return Cli(QStringList { "print", "--root", m_root, "--template", templateName, "--photo", m_photo, "--size",
-                       "4R" }
+        return Cli(
+            QStringList { "print", "--root", m_root, "--template", templateName, "--photo", m_photo, "--size", "4R" }
             + more);
     }
 
@@ -153,7 +153,8 @@ TEST_F(CliPrinting, PrintersThatCannotPrintFailWithOneChineseLine)
         const char* words;
     };
     for (const Case& c : { Case { "LumavoStopped", "已停止（Paper jam in tray 1）" },
-             Case { "LumavoRejecting", "不接受打印作业（Ribbon used up）" }, Case { "NoSuchPrinter", "找不到打印机" } }) {
+             Case { "LumavoRejecting", "不接受打印作业（Ribbon used up）" },
+             Case { "NoSuchPrinter", "找不到打印机" } }) {
         SCOPED_TRACE(c.printer);
         const test::CliRun refused = Print("4R", { "--printer", c.printer });
         EXPECT_EQ(refused.exitCode, 1);

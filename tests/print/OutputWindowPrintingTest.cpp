@@ -2,12 +2,12 @@
 #include "engine/TemplateFixtures.h"
 #include "print/PrintedPages.h"
 #include "printing/CupsPrintQueue.h"
+#include "skin/CommandEvent.h"
+#include "templates/Portrait.h"
 #include "ui/CommandIds.h"
 #include "ui/OutputDlg.h"
 #include "ui/OutputPrinting.h"
 #include "ui/UiTestUtils.h"
-#include "skin/CommandEvent.h"
-#include "templates/Portrait.h"
 
 #include <QDir>
 #include <QLabel>

@@ -7,7 +7,6 @@
 #include "templates/Caption.h"
 #include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
-#include "ui/CommandIds.h"
 #include "ui/OutputDlg.h"
 #include "ui/PhotoEditDlg.h"
 #include "ui/PhotoLayoutDlg.h"
@@ -27,8 +26,8 @@ namespace {
 
 // The operator's whole road from the album's pick to a saved portrait;
 // `adjust` works on the layout window before Enter. The placement at Enter.
-PhotoPlacement SaveThroughTheWindows(const QString& photo, const QString& saved,
-    const std::function<void(CPhotoLayoutDlg*)>& adjust)
+PhotoPlacement SaveThroughTheWindows(
+    const QString& photo, const QString& saved, const std::function<void(CPhotoLayoutDlg*)>& adjust)
 {
     CTemplateBrowserDlg browser;
     PhotoPlacement placed;
@@ -84,8 +83,8 @@ const QStringList kSameMoves { "--move", "5,0", "--move", "5,0", "--move", "0,5"
 void ExpectSameAsTheCommand(const QString& photo, const QString& saved, const PhotoPlacement& placed,
     const QStringList& edits, const QString& expected)
 {
-    const QStringList road = QStringList { "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream",
-                                 "--photo", photo }
+    const QStringList road
+        = QStringList { "--root", test::ProgramDir() + "/temple", "--template", "4R-classic-cream", "--photo", photo }
         + edits + kSameMoves;
     const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
         QStringList { "render" } + road
