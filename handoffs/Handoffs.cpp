@@ -23,6 +23,7 @@ Handoff StartOnExchangeFile(PhotoImage& picture, const std::function<ProgramCall
         handoff.result = HandoffResult::NotWritten;
         return handoff;
     }
+    handoff.handedOver = FileStamp::Of(handoff.exchangeFile);
     const ProgramCall call = callFor(QDir::toNativeSeparators(handoff.exchangeFile));
     handoff.program = call.program;
     if (!StartProgram(call.program, call.arguments))
@@ -36,10 +37,10 @@ Handoff HandToPhotoEditor(PhotoImage& picture)
 {
     const QString key = QString::fromLatin1(kPhotoEditorKey);
     if (!RegistryKeyExists(RegistryHive::LocalMachine, key))
-        return { HandoffResult::NotRegistered, {}, {} };
+        return { HandoffResult::NotRegistered, {}, {}, {} };
     const std::optional<QString> command = ReadRegistryValue(RegistryHive::LocalMachine, key, QString());
     if (!command || command->trimmed().isEmpty())
-        return { HandoffResult::UnreadableValue, {}, {} };
+        return { HandoffResult::UnreadableValue, {}, {}, {} };
     return StartOnExchangeFile(picture, [&](const QString& file) { return CommandForFile(*command, file); });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handoffs/FileStamp.h"
 #include "imaging/PhotoImage.h"
 
 #include <QString>
@@ -23,6 +24,8 @@ struct Handoff {
     // The program that was (or could not be) started; the exchange file.
     QString program;
     QString exchangeFile;
+    // The exchange file as it was written, before the program started.
+    FileStamp handedOver;
 };
 
 // Reads the photo editor's command from the registry (before anything is

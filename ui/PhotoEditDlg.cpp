@@ -275,12 +275,14 @@ void CPhotoEditDlg::ShowPickHint()
         hint = QStringLiteral("半自动抠像：单击另一处背景可加选，拖动“抠像容差”调整；再按“半自动抠像”结束");
     else if (m_backdropPickArmed)
         hint = QStringLiteral("半自动抠像：请在相片上单击背景，与单击处相连的背景将变为透明；再按一次取消");
-    else if (CPhotoCanvas::PickMode() == kPickToneTool)
-        hint = QStringLiteral("偏紫淡蓝：单击相片，交给偏紫淡蓝工具处理，完成后点“重新载入”；再按一次取消");
     else if (CPhotoCanvas::PickMode() == kPickWhiteSpot)
         hint = QStringLiteral("白点修饰：单击相片，在单击处右下方加一个白点；再按“白点修饰”取消");
-    const bool armed = !hint.isEmpty();
-    if (!armed)
+    else if (!m_rewrittenNote.isEmpty())
+        hint = m_rewrittenNote;
+    else if (CPhotoCanvas::PickMode() == kPickToneTool)
+        hint = QStringLiteral("偏紫淡蓝：单击相片，交给偏紫淡蓝工具处理，完成后点“重新载入”；再按一次取消");
+    const bool armed = CPhotoCanvas::PickMode() != kPickNone || m_backdropPickArmed;
+    if (hint.isEmpty())
         hint = m_note;
     m_hint->setText(hint);
     m_canvas->setCursor(armed ? Qt::CrossCursor : Qt::ArrowCursor);

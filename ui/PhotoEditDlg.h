@@ -19,6 +19,7 @@ class QSlider;
 
 namespace lumavo {
 
+class ExchangeFileWatch;
 class FaceFinder;
 struct Handoff;
 
@@ -117,6 +118,9 @@ private:
     void ShowPickHint();
     // Tells the operator what went wrong in a hand-off to an outside program.
     void TellHandoff(const Handoff& handoff);
+    // After a hand-off the exchange file is watched; once the program has
+    // written it back the hint line says `done` until the next reload.
+    void WatchHandoff(const Handoff& handoff, const QString& done);
     void ShowMessage(const QString& text);
     void ReportStartFailure(const QString& program);
 
@@ -133,6 +137,11 @@ private:
     bool m_faceFinderTried = false;
     // Why the last smoothing worked without faces, for the hint line.
     QString m_note;
+    ExchangeFileWatch* m_exchangeWatch = nullptr;
+    // What the hint line says once the outside program has written the
+    // exchange file back (empty while it has not).
+    QString m_handoffDone;
+    QString m_rewrittenNote;
 };
 
 } // namespace lumavo

@@ -3,6 +3,7 @@
 // file back, and the keying software is checked for and installed.
 
 #include "handoffs/ExchangeFile.h"
+#include "handoffs/ExchangeFileWatch.h"
 #include "handoffs/Handoffs.h"
 #include "ui/BusyCursor.h"
 #include "ui/PhotoCanvas.h"
@@ -38,11 +39,31 @@ void CPhotoEditDlg::TellHandoff(const Handoff& handoff)
     }
 }
 
+void CPhotoEditDlg::WatchHandoff(const Handoff& handoff, const QString& done)
+{
+    if (!m_exchangeWatch) {
+        m_exchangeWatch = new ExchangeFileWatch(this);
+        connect(m_exchangeWatch, &ExchangeFileWatch::Rewritten, this, [this] {
+            m_rewrittenNote = m_handoffDone;
+            ShowPickHint();
+        });
+    }
+    m_rewrittenNote.clear();
+    m_handoffDone = done;
+    if (handoff.result == HandoffResult::Started)
+        m_exchangeWatch->Start(handoff.exchangeFile, handoff.handedOver);
+    else
+        m_exchangeWatch->Stop();
+    ShowPickHint();
+}
+
 void CPhotoEditDlg::OpenInPhotoshop()
 {
     if (!Current())
         return;
-    TellHandoff(WhileBusy([&] { return HandToPhotoEditor(*Current()); }));
+    const Handoff handoff = WhileBusy([&] { return HandToPhotoEditor(*Current()); });
+    TellHandoff(handoff);
+    WatchHandoff(handoff, QStringLiteral("外部软件已保存相片，请按“重新载入”"));
 }
 
 void CPhotoEditDlg::ReloadExchangeFile()
@@ -52,7 +73,10 @@ void CPhotoEditDlg::ReloadExchangeFile()
         ShowMessage(kUnexpectedError);
         return;
     }
+    // The file is watched on: a program that saves again is told again.
+    m_rewrittenNote.clear();
     ReplaceCurrent(std::move(reloaded));
+    ShowPickHint();
 }
 
 void CPhotoEditDlg::ArmToneToolPick()
@@ -64,7 +88,9 @@ void CPhotoEditDlg::LaunchToneTool()
 {
     if (!Current())
         return;
-    TellHandoff(WhileBusy([&] { return HandToToneTool(*Current()); }));
+    const Handoff handoff = WhileBusy([&] { return HandToToneTool(*Current()); });
+    TellHandoff(handoff);
+    WatchHandoff(handoff, QStringLiteral("偏紫淡蓝处理完成，请按“重新载入”"));
 }
 
 void CPhotoEditDlg::EnsureKeyingSoftware()

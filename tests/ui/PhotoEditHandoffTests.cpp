@@ -196,10 +196,18 @@ TEST(PhotoEditHandoffTest, ToneToolRunsOnEachClickAndReloadBringsItsResult)
         };
         ASSERT_TRUE(QTest::qWaitFor(toned, 15000));
         EXPECT_EQ(CPhotoCanvas::PickMode(), kPickToneTool);
+        // The window saw the tool write the file back and says so; the
+        // picture stays as it was until the operator reloads.
+        const QString armedHint
+            = QStringLiteral("偏紫淡蓝：单击相片，交给偏紫淡蓝工具处理，完成后点“重新载入”；再按一次取消");
+        const QString done = QStringLiteral("偏紫淡蓝处理完成，请按“重新载入”");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return edit.PickHint() == done; }, 5000)) << edit.PickHint().toStdString();
+        EXPECT_EQ(test::Opaque(edit.CurrentPicture()->image()), test::Opaque(original));
 
         edit.OnCommand(kCmdReload);
         ASSERT_NE(edit.CurrentPicture(), nullptr);
         EXPECT_EQ(test::Opaque(edit.CurrentPicture()->image()), test::Opaque(expected));
+        EXPECT_EQ(edit.PickHint(), armedHint);
 
         // The exchange file cannot be written: told, and the pick stays armed.
         ASSERT_TRUE(test::WriteFile(world.sandbox.File("blocker"), "not a folder"));
