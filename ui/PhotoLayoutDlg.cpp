@@ -412,8 +412,11 @@ void CPhotoLayoutDlg::OnEditPhoto()
     // is then released.
     state.portrait.EndEdit();
     // A fresh fit, which follows a quarter turn that changed the proportions.
-    if (result == kCmdOk && state.portrait.Photo())
+    if (result == kCmdOk && state.portrait.Photo()) {
         FitPhoto();
+        // What the line said of the placement (smart framing) no longer holds.
+        SetStatus(QString());
+    }
     Recompose();
     state.canvas->update();
 }

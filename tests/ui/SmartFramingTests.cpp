@@ -12,8 +12,10 @@
 #include "platform/ProgramFolder.h"
 #include "skin/CommandEvent.h"
 #include "skin/SkinLibrary.h"
+#include "ui/CommandIds.h"
 #include "ui/FileDialogEx.h"
 #include "ui/PhotoCanvas.h"
+#include "ui/PhotoEditDlg.h"
 #include "ui/PhotoLayoutDlg.h"
 #include "ui/UiTestUtils.h"
 
@@ -141,6 +143,17 @@ TEST(SmartFramingWindow, KeyAndButtonFrameTheFaceAndArrowsStillMoveByFive)
         QTest::keyClick(&window, Qt::Key_Right);
         QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
         EXPECT_EQ(window.Placement(), MovePlacement(framed, 5, 0));
+
+        // "确定" in the edit window fits the photo afresh: the line no longer
+        // claims the face framing.
+        test::OnNextModal([](QWidget* modal) {
+            auto* edit = qobject_cast<CPhotoEditDlg*>(modal);
+            ASSERT_NE(edit, nullptr);
+            edit->OnCommand(kCmdOk);
+        });
+        SendCommand(&window, kCmdPhotoEdit);
+        EXPECT_EQ(window.Placement(), whole);
+        EXPECT_EQ(window.StatusLine()->text(), QString());
     });
 }
 
