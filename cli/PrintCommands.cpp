@@ -42,7 +42,7 @@ int Reported(const PrintReport& report)
 {
     const QString message = PrintReportMessage(report);
     // A held job was taken but will not print until someone releases it.
-    if (!report.outcome.TakenByQueue() || report.outcome.result == PrintResult::Held) {
+    if (!report.outcome.WillPrint()) {
         PrintError(message);
         return kExitFailure;
     }
