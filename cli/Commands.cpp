@@ -19,11 +19,6 @@ namespace lumavo::cli {
 
 namespace {
 
-int32_t QualityOf(const Arguments& arguments)
-{
-    return arguments.quality ? *arguments.quality : ReadQuality(SettingsPath());
-}
-
 QString PlacementLine(const PhotoPlacement& placement)
 {
     return QStringLiteral("%1 %2 %3 %4").arg(placement.x).arg(placement.y).arg(placement.width).arg(placement.height);
@@ -41,6 +36,11 @@ QString PathKey(const QString& path)
 }
 
 } // namespace
+
+int32_t QualityOf(const Arguments& arguments)
+{
+    return arguments.quality ? *arguments.quality : ReadQuality(SettingsPath());
+}
 
 QString CaptionOf(const Arguments& arguments)
 {

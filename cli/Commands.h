@@ -2,8 +2,12 @@
 
 #include "cli/Arguments.h"
 
+#include <cstdint>
+
 namespace lumavo::cli {
 
+// The JPEG quality of a written picture: --quality, else the settings' one.
+int32_t QualityOf(const Arguments& arguments);
 // The caption a finished picture gets: --caption, else the settings' one.
 QString CaptionOf(const Arguments& arguments);
 

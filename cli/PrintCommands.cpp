@@ -19,21 +19,20 @@ namespace lumavo::cli {
 
 namespace {
 
-// The printer a job goes to: the one named, else the system's default
-// (empty when there is none; the print then says so).
-QString ChosenPrinter(PrintQueue& queue, const Arguments& arguments)
-{
-    return arguments.printer.isEmpty() ? queue.DefaultPrinter() : arguments.printer;
-}
-
-// The correction of a printer and size. A calibration file that cannot be
+// A job at the size --size names, to the printer --printer names, else the
+// system's default (empty when there is none; the print then says so), with
+// that printer's correction for the size. A calibration file that cannot be
 // read is said, and the print goes out uncorrected.
-Calibration StoredCalibration(const QString& printer, const QString& size)
+PrintRequest RequestFor(PrintQueue& queue, const Arguments& arguments)
 {
+    PrintRequest request;
+    request.printer = arguments.printer.isEmpty() ? queue.DefaultPrinter() : arguments.printer;
+    request.format = FindPrintFormat(arguments.printSize);
     CalibrationStore store;
     if (!store.Load())
         PrintWarning(QStringLiteral("无法读取打印校准文件“%1”，本次打印不做校准").arg(messages::Native(store.path())));
-    return store.Get(printer, size);
+    request.calibration = store.Get(request.printer, arguments.printSize);
+    return request;
 }
 
 // The queue's answer: one line on standard output when it took the job,
@@ -42,7 +41,7 @@ int Reported(const PrintReport& report)
 {
     const QString message = PrintReportMessage(report);
     // A held job was taken but will not print until someone releases it.
-    if (!report.outcome.TakenByQueue() || report.outcome.result == PrintResult::Held) {
+    if (!report.outcome.WillPrint()) {
         PrintError(message);
         return kExitFailure;
     }
@@ -87,12 +86,9 @@ int RunPrint(const Arguments& arguments)
     prepared.portrait.reset();
 
     const std::unique_ptr<PrintQueue> queue = MakeSystemPrintQueue();
-    PrintRequest request;
-    request.printer = ChosenPrinter(*queue, arguments);
-    request.format = FindPrintFormat(arguments.printSize);
+    PrintRequest request = RequestFor(*queue, arguments);
     request.fit = arguments.fill ? FitMode::Fill : FitMode::Whole;
     request.copies = arguments.copies;
-    request.calibration = StoredCalibration(request.printer, arguments.printSize);
     const PrintReport report = PrintFinishedPicture(*queue, rendered.picture->image(), request);
 
     if (report.outcome.TakenByQueue()) {
@@ -110,10 +106,7 @@ int RunPrint(const Arguments& arguments)
 int RunPrintTest(const Arguments& arguments)
 {
     const std::unique_ptr<PrintQueue> queue = MakeSystemPrintQueue();
-    PrintRequest request;
-    request.printer = ChosenPrinter(*queue, arguments);
-    request.format = FindPrintFormat(arguments.printSize);
-    request.calibration = StoredCalibration(request.printer, arguments.printSize);
+    PrintRequest request = RequestFor(*queue, arguments);
     request.title = QStringLiteral("打印校准 %1").arg(arguments.printSize);
     return Reported(PrintCalibrationSheet(*queue, request));
 }

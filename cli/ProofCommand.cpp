@@ -1,5 +1,6 @@
 #include "cli/ProofCommand.h"
 
+#include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/FaceFit.h"
 #include "cli/Messages.h"
@@ -54,8 +55,7 @@ int RunProof(const Arguments& arguments)
         return kExitFailure;
     }
     auto picture = PhotoImage::Adopt(sheet.image);
-    const int32_t quality = arguments.quality ? *arguments.quality : ReadQuality(SettingsPath());
-    if (const Status status = SaveImage(picture, arguments.out, quality); status != Ok) {
+    if (const Status status = SaveImage(picture, arguments.out, QualityOf(arguments)); status != Ok) {
         PrintError(messages::OutputWriteFailed(arguments.out, status));
         return kExitFailure;
     }

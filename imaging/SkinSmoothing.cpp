@@ -254,23 +254,21 @@ inline Tap TapAt(int32_t index, int32_t scale, int32_t count)
 // repeated) so that the upper tap never runs off the end.
 struct CoefficientRow {
     const float* plane[4];
+    // Plane k at a full-size position: sample i and the next, weighted.
+    float At(int32_t k, int32_t i, float w) const { return plane[k][i] + w * (plane[k][i + 1] - plane[k][i]); }
 };
 
 // out = A * in + B per channel for pixels [begin, end) of a row.
 void ApplyRangeScalar(
     const CoefficientRow& row, const int32_t* index, const float* weight, uint32_t* line, int32_t begin, int32_t end)
 {
-    const float* const A = row.plane[0];
-    const float* const Br = row.plane[1];
-    const float* const Bg = row.plane[2];
-    const float* const Bb = row.plane[3];
     for (int32_t x = begin; x < end; ++x) {
         const int32_t i = index[x];
         const float w = weight[x];
-        const float a = A[i] + w * (A[i + 1] - A[i]);
-        const float br = Br[i] + w * (Br[i + 1] - Br[i]);
-        const float bg = Bg[i] + w * (Bg[i + 1] - Bg[i]);
-        const float bb = Bb[i] + w * (Bb[i + 1] - Bb[i]);
+        const float a = row.At(0, i, w);
+        const float br = row.At(1, i, w);
+        const float bg = row.At(2, i, w);
+        const float bb = row.At(3, i, w);
         const uint32_t p = line[x];
         const float r = float((p >> 16) & 0xFF);
         const float g = float((p >> 8) & 0xFF);
@@ -292,15 +290,11 @@ constexpr float kFarMove = 48.0f;
 void ApplyGatedRange(
     const CoefficientRow& row, const int32_t* index, const float* weight, uint32_t* line, int32_t begin, int32_t end)
 {
-    const float* const A = row.plane[0];
-    const float* const Br = row.plane[1];
-    const float* const Bg = row.plane[2];
-    const float* const Bb = row.plane[3];
     for (int32_t x = begin; x < end; ++x) {
         const int32_t i = index[x];
         const float w = weight[x];
-        const float a = A[i] + w * (A[i + 1] - A[i]);
-        if (a >= 1.0f && Br[i] == 0.0f && Br[i + 1] == 0.0f)
+        const float a = row.At(0, i, w);
+        if (a >= 1.0f && row.plane[1][i] == 0.0f && row.plane[1][i + 1] == 0.0f)
             continue; // nothing to do here (off the faces)
         const uint32_t p = line[x];
         const float r = float((p >> 16) & 0xFF);
@@ -309,9 +303,9 @@ void ApplyGatedRange(
         const float gate = SkinLikelihood(r, g, b);
         if (gate <= 0.0f)
             continue;
-        const float br = Br[i] + w * (Br[i + 1] - Br[i]);
-        const float bg = Bg[i] + w * (Bg[i + 1] - Bg[i]);
-        const float bb = Bb[i] + w * (Bb[i + 1] - Bb[i]);
+        const float br = row.At(1, i, w);
+        const float bg = row.At(2, i, w);
+        const float bb = row.At(3, i, w);
         const float dr = (a - 1.0f) * r + br, dg = (a - 1.0f) * g + bg, db = (a - 1.0f) * b + bb;
         // Grain moves a pixel a little; a pixel the flattening would move
         // far (a strand of hair beside the skin, lighter than the rest) is

@@ -51,6 +51,9 @@ struct PrintOutcome {
     {
         return result == PrintResult::Printed || result == PrintResult::Queued || result == PrintResult::Held;
     }
+    // Taken and not held: the job comes out of the printer without anyone
+    // releasing it.
+    bool WillPrint() const { return result == PrintResult::Printed || result == PrintResult::Queued; }
 };
 
 // A printer as its queue describes it.

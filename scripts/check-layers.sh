@@ -1,26 +1,15 @@
 #!/usr/bin/env bash
 # Fails when a folder of the program includes a header of a folder it may not
-# use. The layers, lowest first (each may use only what its line names; the
-# build links the same libraries, docs/architecture.md draws them):
-#   platform   -
-#   imaging    platform
-#   faces      imaging platform
-#   templates  imaging platform
-#   framing    faces templates imaging platform
-#   printing   -
-#   handoffs   imaging platform
-#   skin       -
-#   ui         framing skin handoffs printing templates faces imaging platform
-#   app        framing ui skin templates imaging platform
-#   cli        framing printing templates faces imaging platform
-#   assets     platform
-#   tools      imaging platform
+# use. The layers stand in may_use below, lowest first: each folder may use
+# only the folders its line names (the build links the same libraries,
+# docs/architecture.md draws them).
 # The tests, benchmarks and fuzz targets stand above all of them.
 #   scripts/check-layers.sh [source-root]
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 
 declare -A may_use=(
+  # folder   the folders it may use
   [platform]=""
   [imaging]="platform"
   [faces]="imaging platform"

@@ -71,8 +71,6 @@ public:
     const TemplateReading& LoadTemplate(const TemplateFolder& folder);
     const TemplateReading& Reading() const { return m_reading; }
     const TemplateFolder& Folder() const { return m_folder; }
-    const PhotoImage* Background() const { return m_background.get(); }
-    const PhotoImage* Foreground() const { return m_foreground.get(); }
     // The background's size the placement is measured in (0 x 0 without one).
     QSize RecordedSize() const { return m_recordedSize; }
 

@@ -220,7 +220,7 @@ std::optional<PrintReport> COutputPrinting::Print(QPrinter& printer, const QImag
     s.progress->hide();
     s.busy = false;
 
-    const bool taken = report.outcome.TakenByQueue() && report.outcome.result != PrintResult::Held;
+    const bool taken = report.outcome.WillPrint();
     const QString message = toFile && taken
         ? QStringLiteral("已打印到文件：%1").arg(QDir::toNativeSeparators(printer.outputFileName()))
         : PrintReportMessage(report);

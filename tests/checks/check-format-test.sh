@@ -6,7 +6,7 @@ set -uo pipefail
 source_root="$1"
 repo="$(mktemp -d)"
 trap 'rm -rf "$repo"' EXIT
-failures=0
+source "$(dirname "$0")/expect.sh"
 
 mkdir -p "$repo/scripts" "$repo/src"
 cp "$source_root/scripts/check-format.sh" "$repo/scripts/"
@@ -17,16 +17,7 @@ git config user.email check@example.invalid
 git config user.name check
 commit() { git add -A && git commit -qm "$1"; }
 
-expect() { # expect pass|fail "what" [text the output must hold]
-  local want="$1" what="$2" needle="${3:-}" out rc
-  out="$(scripts/check-format.sh 2>&1)"
-  rc=$?
-  if { [ "$want" = pass ] && [ $rc -ne 0 ]; } || { [ "$want" = fail ] && [ $rc -eq 0 ]; }; then
-    echo "FAILED: $what (exit $rc)"; echo "$out"; failures=$((failures + 1))
-  elif [ -n "$needle" ] && [[ "$out" != *"$needle"* ]]; then
-    echo "FAILED: $what: output lacks \"$needle\""; echo "$out"; failures=$((failures + 1))
-  fi
-}
+run_check() { scripts/check-format.sh; }
 
 good='#include <cstdio>
 
@@ -70,5 +61,4 @@ printf '#include <stdio.h>\n\n#include <jpeglib.h>\n\nint main()\n{\n    return 
 commit "order"
 expect pass "includes in an order that matters"
 
-[ $failures -eq 0 ] && echo "check-format-test: all cases behave"
-exit $failures
+finish check-format-test

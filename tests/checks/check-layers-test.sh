@@ -5,18 +5,9 @@ set -uo pipefail
 check="$1"
 tree="$(mktemp -d)"
 trap 'rm -rf "$tree"' EXIT
-failures=0
+source "$(dirname "$0")/expect.sh"
 
-expect() { # expect pass|fail "what" [text the output must hold]
-  local want="$1" what="$2" needle="${3:-}" out rc
-  out="$("$check" "$tree" 2>&1)"
-  rc=$?
-  if { [ "$want" = pass ] && [ $rc -ne 0 ]; } || { [ "$want" = fail ] && [ $rc -eq 0 ]; }; then
-    echo "FAILED: $what (exit $rc)"; echo "$out"; failures=$((failures + 1))
-  elif [ -n "$needle" ] && [[ "$out" != *"$needle"* ]]; then
-    echo "FAILED: $what: output lacks \"$needle\""; echo "$out"; failures=$((failures + 1))
-  fi
-}
+run_check() { "$check" "$tree"; }
 
 mkdir -p "$tree"/{platform,imaging,templates,ui,app,cli,tests/engine}
 printf '#pragma once\n' > "$tree/platform/Registry.h"
@@ -47,5 +38,4 @@ expect pass "the tree mended again"
 rm -rf "$tree"/{platform,imaging,templates,ui,app,cli}
 expect fail "a tree without the program's folders" "no program folder"
 
-[ $failures -eq 0 ] && echo "check-layers-test: all cases behave"
-exit $failures
+finish check-layers-test

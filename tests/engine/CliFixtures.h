@@ -9,7 +9,6 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
-#include <QPainter>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -71,14 +70,7 @@ inline void MakeTemplate(const QString& root, const QString& name, QSize size, Q
     ASSERT_TRUE(QDir(root).mkpath(name));
     QImage background(size, QImage::Format_RGB32);
     background.fill(kBackgroundColor);
-    QImage foreground(size, QImage::Format_ARGB32);
-    foreground.fill(kFrameColor);
-    {
-        QPainter painter(&foreground);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(opening, Qt::transparent);
-    }
-    ASSERT_TRUE(WriteTemplate(root + '/' + name, background, foreground, opening));
+    ASSERT_TRUE(WriteTemplate(root + '/' + name, background, MakeFlatFrame(size, kFrameColor, opening), opening));
 }
 
 // The 4R template: 1400 x 2100 with the opening x 100, y 150, 600 x 800.

@@ -1,5 +1,6 @@
 #include "handoffs/Handoffs.h"
 
+#include "HandoffSandbox.h"
 #include "TestUtils.h"
 #include "handoffs/ExchangeFile.h"
 #include "handoffs/OutsidePrograms.h"
@@ -21,36 +22,18 @@ namespace lumavo {
 namespace {
 
 using test::ReadFile;
-using test::WriteFile;
 using test::WriteScript;
 
 const QByteArray kEditorKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Photoshop.PlugIn\\shell\\open\\command]\n";
 const QByteArray kKeyingKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ultimatte\\AdvantEdge]\n";
 
-// Its own registry file, exchange folder and program folder; the standard
-// ones come back afterwards.
-struct Machine {
-    test::Sandbox box;
-    QString registry = box.File("registry.reg");
-    QString exchange = box.path() + "/exchange folder/";
-    QString programs = box.path() + "/program/";
-
+// Its own registry file, exchange folder and program folder.
+struct Machine : test::HandoffSandbox {
     Machine()
+        : HandoffSandbox("exchange folder")
     {
-        QDir().mkpath(exchange);
-        QDir().mkpath(programs + ToolFolderName());
-        SetRegistryFilesForTesting({ registry });
-        SetExchangeFolderForTesting(exchange);
-        SetProgramFolderForTesting(programs);
+        SetProgramFolderForTesting(programFolder);
     }
-    ~Machine()
-    {
-        SetRegistryFilesForTesting({});
-        SetExchangeFolderForTesting(QString());
-        SetProgramFolderForTesting(QString());
-    }
-    void Registry(const QByteArray& text) { EXPECT_TRUE(WriteFile(registry, text)); }
-    QString ExchangeFile() const { return exchange + QString::fromLatin1(kExchangeFileName); }
 };
 
 std::unique_ptr<PhotoImage> Picture()
@@ -75,30 +58,31 @@ TEST(HandoffsTest, PhotoEditorAnswersEachStepOfItsSequence)
     std::unique_ptr<PhotoImage> picture = Picture();
 
     // No key: nothing is written.
-    machine.Registry("; empty\n");
+    machine.SetRegistry("; empty\n");
     Handoff handoff = HandToPhotoEditor(*picture);
     EXPECT_EQ(handoff.result, HandoffResult::NotRegistered);
     EXPECT_FALSE(QFileInfo::exists(machine.ExchangeFile()));
 
     // The key without a command, or with a blank one: the value cannot be used.
-    machine.Registry(kEditorKey);
+    machine.SetRegistry(kEditorKey);
     EXPECT_EQ(HandToPhotoEditor(*picture).result, HandoffResult::UnreadableValue);
-    machine.Registry(kEditorKey + "@=\"   \"\n");
+    machine.SetRegistry(kEditorKey + "@=\"   \"\n");
     EXPECT_EQ(HandToPhotoEditor(*picture).result, HandoffResult::UnreadableValue);
     EXPECT_FALSE(QFileInfo::exists(machine.ExchangeFile()));
 
     // A command naming no program: the file is written, the start fails and says which program.
-    machine.Registry(kEditorKey + "@=\"\\\"" + machine.box.File("absent editor").toUtf8() + "\\\" \\\"%1\\\"\"\n");
+    machine.SetRegistry(
+        kEditorKey + "@=\"\\\"" + machine.sandbox.File("absent editor").toUtf8() + "\\\" \\\"%1\\\"\"\n");
     handoff = HandToPhotoEditor(*picture);
     EXPECT_EQ(handoff.result, HandoffResult::CouldNotStart);
-    EXPECT_EQ(handoff.program, machine.box.File("absent editor"));
+    EXPECT_EQ(handoff.program, machine.sandbox.File("absent editor"));
     EXPECT_TRUE(QFileInfo::exists(machine.ExchangeFile()));
 
     // A real editor gets the exchange file as one argument.
-    const QString editor = machine.box.File("my editor.sh");
-    const QString seen = machine.box.File("seen");
+    const QString editor = machine.sandbox.File("my editor.sh");
+    const QString seen = machine.sandbox.File("seen");
     ASSERT_TRUE(WriteScript(editor, "printf '%s\\n' \"$#\" \"$1\" > '" + seen.toUtf8() + "'\n"));
-    machine.Registry(kEditorKey + "@=\"\\\"" + editor.toUtf8() + "\\\" \\\"%1\\\"\"\n");
+    machine.SetRegistry(kEditorKey + "@=\"\\\"" + editor.toUtf8() + "\\\" \\\"%1\\\"\"\n");
     handoff = HandToPhotoEditor(*picture);
     EXPECT_EQ(handoff.result, HandoffResult::Started);
     EXPECT_EQ(handoff.program, editor);
@@ -118,7 +102,7 @@ TEST(HandoffsTest, ToneToolAndTheExchangeFileThatCannotBeWritten)
     EXPECT_EQ(handoff.result, HandoffResult::CouldNotStart);
     EXPECT_EQ(handoff.program, ToneToolPath());
 
-    const QString seen = machine.box.File("tone-seen");
+    const QString seen = machine.sandbox.File("tone-seen");
     ASSERT_TRUE(WriteScript(ToneToolPath(), "printf '%s' \"$1\" > '" + seen.toUtf8() + "'\n"));
     handoff = HandToToneTool(*picture);
     EXPECT_EQ(handoff.result, HandoffResult::Started);
@@ -133,16 +117,16 @@ TEST(HandoffsTest, ToneToolAndTheExchangeFileThatCannotBeWritten)
     EXPECT_EQ(handoff.result, HandoffResult::NotWritten);
     QThread::msleep(200);
     EXPECT_FALSE(QFileInfo::exists(seen));
-    machine.Registry(kEditorKey + "@=\"/bin/true\"\n");
+    machine.SetRegistry(kEditorKey + "@=\"/bin/true\"\n");
     EXPECT_EQ(HandToPhotoEditor(*picture).result, HandoffResult::NotWritten);
 }
 
 TEST(HandoffsTest, KeyingInstallerIsJudgedByTheRegistryItLeaves)
 {
     Machine machine;
-    machine.Registry(QByteArray());
+    machine.SetRegistry(QByteArray());
     EXPECT_FALSE(KeyingSoftwareRegistered());
-    machine.Registry(kKeyingKey);
+    machine.SetRegistry(kKeyingKey);
     EXPECT_TRUE(KeyingSoftwareRegistered());
 
     // No installer.
@@ -152,7 +136,7 @@ TEST(HandoffsTest, KeyingInstallerIsJudgedByTheRegistryItLeaves)
 
     // The installer writes the registry it would leave; each result is read afresh after it ended.
     const auto installing = [&](const QByteArray& registered) {
-        machine.Registry(QByteArray());
+        machine.SetRegistry(QByteArray());
         EXPECT_TRUE(WriteScript(KeyingInstallerPath(),
             "sleep 0.2\nprintf '%s' '" + registered + "' > '" + machine.registry.toUtf8() + "'\n"));
         return InstallKeyingSoftware().result;

@@ -4,6 +4,7 @@
 #include "templates/TemplateFolder.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QRect>
 #include <QString>
 
@@ -68,6 +69,17 @@ inline QImage MakeFrameForeground(int width, int height, const QRect& opening, i
             line[x] = (alpha << 24) | (red << 16) | (green << 8) | 30u;
         }
     }
+    return image;
+}
+
+// A frame of one colour, fully transparent inside the opening (ARGB32).
+inline QImage MakeFlatFrame(QSize size, QColor colour, const QRect& opening)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    QPainter hole(&image);
+    hole.setCompositionMode(QPainter::CompositionMode_Clear);
+    hole.fillRect(opening, Qt::transparent);
     return image;
 }
 

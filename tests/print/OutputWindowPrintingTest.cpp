@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QPageLayout>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -44,14 +43,9 @@ protected:
         QDir(m_sandbox.path()).mkdir("tpl");
         m_folder = TemplateFolder::FromPath(m_sandbox.File("tpl"));
         // 4R's proportions; a frame colour to the edges.
-        const QImage background = test::MakeTestPhoto(1020, 1520, 5);
-        QImage foreground(1020, 1520, QImage::Format_ARGB32);
-        foreground.fill(QColor(60, 90, 150));
-        QPainter hole(&foreground);
-        hole.setCompositionMode(QPainter::CompositionMode_Clear);
-        hole.fillRect(110, 200, 800, 1000, Qt::transparent);
-        hole.end();
-        ASSERT_TRUE(test::WriteTemplate(m_folder.path(), background, foreground, QRect(110, 200, 800, 1000)));
+        const QRect opening(110, 200, 800, 1000);
+        ASSERT_TRUE(test::WriteTemplate(m_folder.path(), test::MakeTestPhoto(1020, 1520, 5),
+            test::MakeFlatFrame(QSize(1020, 1520), QColor(60, 90, 150), opening), opening));
         ASSERT_TRUE(m_portrait.LoadTemplate(m_folder).error.isEmpty());
         m_portrait.SetPhoto(PhotoImage::Adopt(test::MakeTestPhoto(800, 1000, 3)));
         m_portrait.SetPlacement(PhotoPlacement { 110, 200, 800, 1000 });

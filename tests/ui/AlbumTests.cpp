@@ -8,6 +8,7 @@
 #include "app/AlbumView.h"
 #include "app/MusicStrip.h"
 #include "app/ShockwaveFlash.h"
+#include "engine/TemplateFixtures.h"
 #include "platform/CodePage.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -61,14 +61,8 @@ void WriteTemplate(const QString& root, const QString& name, QSize size, QColor 
     QImage background(size, QImage::Format_RGB32);
     background.fill(fill);
     ASSERT_TRUE(background.save(folder + QStringLiteral("/bs.lmv"), "PNG"));
-    QImage foreground(size, QImage::Format_ARGB32);
-    foreground.fill(frame);
-    QPainter painter(&foreground);
-    painter.setCompositionMode(QPainter::CompositionMode_Clear);
-    painter.fillRect(
-        QRect(QPoint(0, 0), size).adjusted(size.width() / 5, size.height() / 5, -size.width() / 5, -size.height() / 5),
-        Qt::transparent);
-    painter.end();
+    const QImage foreground = test::MakeFlatFrame(size, frame,
+        QRect(QPoint(0, 0), size).adjusted(size.width() / 5, size.height() / 5, -size.width() / 5, -size.height() / 5));
     ASSERT_TRUE(foreground.save(folder + QStringLiteral("/fs.lmv"), "PNG"));
 }
 

@@ -74,9 +74,10 @@ private:
     QByteArray m_output;
 };
 
-class KeyboardRoad {
+// Keys and window look-ups on one X display, through xdotool.
+class XdoDriver {
 public:
-    explicit KeyboardRoad(const QString& display)
+    explicit XdoDriver(const QString& display = QString())
         : m_display(display)
     {
     }
@@ -160,65 +161,78 @@ bool StartProgram(QProcess& program, const QString& display, const test::Sandbox
     return program.waitForStarted(kWaitMs);
 }
 
-// Ends the program if a test stops early.
-struct ProgramStop {
-    QProcess& process;
-    ~ProgramStop()
+// The real program on a bare X server with the keys to drive it: Start()
+// brings up both and opens the album's first template with the photo, by
+// keys; the program is ended if a test stops early.
+class KeyboardRoad : public ::testing::Test {
+protected:
+    void Start(const QString& photo)
     {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(10000);
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+        ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+        road = XdoDriver(server.display);
+        ASSERT_TRUE(StartProgram(program, server.display, sandbox));
+
+        browser = road.WaitForWindow("^Lumavo$");
+        ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
+        // The pointer rests over the browser's bottom buttons: keys must not follow it.
+        road.Xdo({ "mousemove", "315", "570" });
+        ASSERT_TRUE(road.WaitForFocus(browser));
+
+        // Album: Right moves the highlight from the name box, Enter picks, Enter opens.
+        road.Keys({ "Right", "Return", "Return" });
+        const QString photoDialog = road.WaitForWindow("^打开图片预览对话框$");
+        ASSERT_FALSE(photoDialog.isEmpty()) << "the photo dialog did not open";
+        ASSERT_TRUE(road.WaitForFocus(photoDialog));
+        road.Type(photo);
+        road.Keys({ "Return" });
+
+        layout = road.WaitForWindow("^相片排版 - ");
+        ASSERT_FALSE(layout.isEmpty()) << "the layout window did not open";
+    }
+
+    // The portrait the command line renders of the photo on a template,
+    // with the given placing options.
+    void RenderByCommandLine(
+        const QString& photo, const QString& templateName, const QStringList& placing, QImage& rendered)
+    {
+        const QString expected = sandbox.File("expected.png");
+        const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
+            QStringList {
+                "render", "--root", test::ProgramDir() + "/temple", "--template", templateName, "--photo", photo }
+                + placing + QStringList { "--out", expected },
+            kWaitMs);
+        ASSERT_TRUE(cli.finished);
+        ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+        rendered = QImage(expected);
+    }
+
+    // Ends the program if a test stops early.
+    ~KeyboardRoad() override
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(10000);
         }
     }
-};
-
-// From the browser to the layout window of the album's first template with
-// the photo, by keys: the browser's and the layout window's ids.
-void OpenFirstTemplate(const KeyboardRoad& road, const QString& photo, QString& browser, QString& layout)
-{
-    browser = road.WaitForWindow("^Lumavo$");
-    ASSERT_FALSE(browser.isEmpty()) << "the browser did not come up";
-    // The pointer rests over the browser's bottom buttons: keys must not follow it.
-    road.Xdo({ "mousemove", "315", "570" });
-    ASSERT_TRUE(road.WaitForFocus(browser));
-
-    // Album: Right moves the highlight from the name box, Enter picks, Enter opens.
-    road.Keys({ "Right", "Return", "Return" });
-    const QString photoDialog = road.WaitForWindow("^打开图片预览对话框$");
-    ASSERT_FALSE(photoDialog.isEmpty()) << "the photo dialog did not open";
-    ASSERT_TRUE(road.WaitForFocus(photoDialog));
-    road.Type(photo);
-    road.Keys({ "Return" });
-
-    layout = road.WaitForWindow("^相片排版 - ");
-    ASSERT_FALSE(layout.isEmpty()) << "the layout window did not open";
-}
-
-TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
 
     test::Sandbox sandbox;
+    BareXServer server;
+    XdoDriver road;
+    QProcess program;
+    QString browser;
+    QString layout;
+};
+
+TEST_F(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
+{
     // A lossless photo, so the window and the command line start from the same pixels.
     const QString photo = sandbox.File("customer.png");
     ASSERT_TRUE(QImage(test::ProgramDir() + "/samples/photos/portrait-woman.jpg").save(photo));
     const QString saved = sandbox.File("portrait.png");
-
-    BareXServer server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
-    KeyboardRoad road(server.display);
-
-    QProcess program;
-    ASSERT_TRUE(StartProgram(program, server.display, sandbox));
-    ProgramStop stop { program };
-
-    QString browser;
-    QString layout;
-    OpenFirstTemplate(road, photo, browser, layout);
-    if (HasFatalFailure())
-        return;
+    ASSERT_NO_FATAL_FAILURE(Start(photo));
     const QString firstTemplate = road.Name(layout).section(QStringLiteral(" - "), 1);
     EXPECT_EQ(firstTemplate, QStringLiteral("4R-classic-cream"));
     EXPECT_EQ(road.Geometry(layout), QStringLiteral("800x600"));
@@ -286,15 +300,10 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
     EXPECT_EQ(program.exitCode(), 0);
 
     // The saved portrait is the one the command line makes for the same keys.
-    const QString expected = sandbox.File("expected.png");
-    const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
-        { "render", "--root", test::ProgramDir() + "/temple", "--template", firstTemplate, "--photo", photo, "--move",
-            "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5", "--out", expected },
-        kWaitMs);
-    ASSERT_TRUE(cli.finished);
-    ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    QImage theirs;
+    ASSERT_NO_FATAL_FAILURE(RenderByCommandLine(
+        photo, firstTemplate, { "--move", "5,0", "--move", "5,0", "--move", "0,5", "--zoom", "5" }, theirs));
     const QImage ours(saved);
-    const QImage theirs(expected);
     ASSERT_FALSE(ours.isNull());
     EXPECT_EQ(ours.size(), QSize(1400, 2100));
     EXPECT_EQ(test::CompareImages(ours, theirs).maxChannelDelta, 0);
@@ -303,29 +312,12 @@ TEST(KeyboardRoad, AlbumToSavedPortraitAndBackByKeysOnABareXServer)
 // Smart framing by its key through the real program: F frames the face,
 // Right moves the result by 5, and the saved portrait is the one the command
 // line makes with --fit face --move 5,0, with the face on its goals.
-TEST(KeyboardRoad, SmartFramingKeyThenArrowOnABareXServer)
+TEST_F(KeyboardRoad, SmartFramingKeyThenArrowOnABareXServer)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        FAIL() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
-
-    test::Sandbox sandbox;
     const QString photo = sandbox.File("customer.png");
     ASSERT_TRUE(test::MakeCameraPortrait("grace_hopper.jpg", QSize(3000, 2000)).photo.save(photo));
     const QString saved = sandbox.File("portrait.png");
-
-    BareXServer server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
-    KeyboardRoad road(server.display);
-    QProcess program;
-    ASSERT_TRUE(StartProgram(program, server.display, sandbox));
-    ProgramStop stop { program };
-
-    QString browser;
-    QString layout;
-    OpenFirstTemplate(road, photo, browser, layout);
-    if (HasFatalFailure())
-        return;
+    ASSERT_NO_FATAL_FAILURE(Start(photo));
     const QString templateName = road.Name(layout).section(QStringLiteral(" - "), 1);
     ASSERT_TRUE(road.WaitForFocus(layout));
 
@@ -351,14 +343,9 @@ TEST(KeyboardRoad, SmartFramingKeyThenArrowOnABareXServer)
 
     const QImage ours(saved);
     ASSERT_FALSE(ours.isNull());
-    const QString expected = sandbox.File("expected.png");
-    const test::ProgramRun cli = test::RunWithoutDisplay(test::ProgramDir() + "/lumavo-cli",
-        { "render", "--root", test::ProgramDir() + "/temple", "--template", templateName, "--photo", photo, "--fit",
-            "face", "--move", "5,0", "--out", expected },
-        kWaitMs);
-    ASSERT_TRUE(cli.finished);
-    ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
-    EXPECT_EQ(test::CompareImages(ours, QImage(expected)).maxChannelDelta, 0);
+    QImage theirs;
+    ASSERT_NO_FATAL_FAILURE(RenderByCommandLine(photo, templateName, { "--fit", "face", "--move", "5,0" }, theirs));
+    EXPECT_EQ(test::CompareImages(ours, theirs).maxChannelDelta, 0);
 
     // The face, found again on the saved portrait, sits on its goals.
     auto finder = FaceFinder::Load(FaceFinder::DefaultFolders(test::ProgramDir()));

@@ -23,7 +23,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPageLayout>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -50,14 +49,9 @@ protected:
 
         QDir(m_sandbox.path()).mkdir("tpl");
         m_folder = TemplateFolder::FromPath(m_sandbox.File("tpl"));
-        QImage background = test::MakeTestPhoto(kBackgroundWidth, kBackgroundHeight, 7);
-        QImage foreground(kBackgroundWidth, kBackgroundHeight, QImage::Format_ARGB32);
-        foreground.fill(QColor(200, 180, 120));
-        QPainter hole(&foreground);
-        hole.setCompositionMode(QPainter::CompositionMode_Clear);
-        hole.fillRect(50, 60, 200, 250, Qt::transparent);
-        hole.end();
-        ASSERT_TRUE(test::WriteTemplate(m_folder.path(), background, foreground, QRect(50, 60, 200, 250)));
+        const QRect opening(50, 60, 200, 250);
+        ASSERT_TRUE(test::WriteTemplate(m_folder.path(), test::MakeTestPhoto(kBackgroundWidth, kBackgroundHeight, 7),
+            test::MakeFlatFrame(QSize(kBackgroundWidth, kBackgroundHeight), QColor(200, 180, 120), opening), opening));
 
         m_photo = PhotoImage::Adopt(test::MakeTestPhoto(160, 200, 3));
         // The window's portrait holds a photo of its own, equal to the test's.

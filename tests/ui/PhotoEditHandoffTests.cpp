@@ -1,3 +1,4 @@
+#include "HandoffSandbox.h"
 #include "TestUtils.h"
 #include "handoffs/ExchangeFile.h"
 #include "handoffs/OutsidePrograms.h"
@@ -38,30 +39,14 @@ const QString kEditorKey
     = QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Photoshop.PlugIn\\shell\\open\\command]\n");
 const QString kKeyingKey = QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ultimatte\\AdvantEdge]\n");
 
-// A sandbox with its own registry file, exchange folder (with a blank in
-// its name) and program folder; the standard ones come back afterwards.
-struct HandoffWorld {
-    test::Sandbox sandbox;
-    QString registry = sandbox.File("registry.reg");
-    QString exchangeFolder = sandbox.path() + "/交换 folder/";
-    QString programFolder = sandbox.path() + "/program/";
-
+// The handoff sandbox, its exchange folder with a blank in its name; no
+// picks armed.
+struct HandoffWorld : test::HandoffSandbox {
     HandoffWorld()
+        : HandoffSandbox("交换 folder")
     {
-        QDir().mkpath(exchangeFolder);
-        QDir().mkpath(programFolder + ToolFolderName());
-        SetRegistryFilesForTesting({ registry });
-        SetExchangeFolderForTesting(exchangeFolder);
         CPhotoCanvas::SetPickMode(kPickNone);
     }
-    ~HandoffWorld()
-    {
-        SetRegistryFilesForTesting({});
-        SetExchangeFolderForTesting(QString());
-        SetProgramFolderForTesting(QString());
-    }
-    void SetRegistry(const QString& text) { EXPECT_TRUE(test::WriteFile(registry, text.toUtf8())); }
-    QString ExchangeFile() const { return exchangeFolder + QString::fromLatin1(kExchangeFileName); }
     // Writes an executable shell script.
     QString Script(const QString& path, const QString& body)
     {

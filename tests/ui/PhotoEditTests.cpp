@@ -7,7 +7,6 @@
 #include "ui/UiTestUtils.h"
 
 #include <QAbstractButton>
-#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 
@@ -25,21 +24,8 @@ QImage Sepia(QImage image)
     return image;
 }
 
-// Clicks the canvas at a picture point (the picture is shown unscaled when it fits).
-void ClickPicture(CPhotoEditDlg& window, QPoint picturePoint)
-{
-    CPhotoCanvas* canvas = window.Canvas();
-    QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->DisplayRect().topLeft() + picturePoint);
-}
-
-QPushButton* ButtonOf(CPhotoEditDlg& window, int id)
-{
-    for (QPushButton* button : window.findChildren<QPushButton*>()) {
-        if (button->property("commandId").toInt() == id)
-            return button;
-    }
-    return nullptr;
-}
+using test::ButtonOf;
+using test::ClickPicture;
 
 TEST(PhotoEditTest, InPlaceEditsChangeTheInitialPictureAndNewPicturesDoNot)
 {
@@ -172,16 +158,8 @@ TEST(PhotoEditTest, WhiteSpotPickPaintsWhereTheOperatorClicks)
 // A portrait-like picture before a green backdrop.
 QImage GreenBackdropPhoto()
 {
-    QImage image(320, 240, QImage::Format_RGB32);
-    image.fill(QColor(40, 170, 70));
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(225, 180, 150));
-    painter.drawEllipse(QRect(110, 50, 100, 130));
-    painter.setBrush(QColor(60, 40, 30));
-    painter.drawRect(QRect(100, 180, 120, 60));
-    return image;
+    return test::SitterPhoto(QSize(320, 240), QColor(40, 170, 70), QRect(110, 50, 100, 130), QColor(225, 180, 150),
+        QRect(100, 180, 120, 60), QColor(60, 40, 30));
 }
 
 TEST(PhotoEditTest, BackdropPickKeysOutTheClickedColourIntoANewPicture)

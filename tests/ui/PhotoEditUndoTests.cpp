@@ -8,8 +8,6 @@
 #include "ui/PhotoEditDlg.h"
 #include "ui/UiTestUtils.h"
 
-#include <QPainter>
-#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -20,35 +18,14 @@
 namespace lumavo {
 namespace {
 
-QPushButton* ButtonOf(CPhotoEditDlg& window, int id)
-{
-    for (QPushButton* button : window.findChildren<QPushButton*>()) {
-        if (button->property("commandId").toInt() == id)
-            return button;
-    }
-    return nullptr;
-}
+using test::ButtonOf;
+using test::ClickPicture;
 
-// Clicks the canvas at a picture point (the picture is shown unscaled when it fits).
-void ClickPicture(CPhotoEditDlg& window, QPoint picturePoint)
-{
-    CPhotoCanvas* canvas = window.Canvas();
-    QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->DisplayRect().topLeft() + picturePoint);
-}
-
-// A person before a grey backdrop, with grain.
+// A person before a grey backdrop.
 QImage StudioPhoto()
 {
-    QImage image = test::MakeTestPhoto(360, 280, 7);
-    QPainter painter(&image);
-    painter.fillRect(image.rect(), QColor(150, 156, 164));
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(228, 184, 156));
-    painter.drawEllipse(QRect(130, 50, 100, 130));
-    painter.setBrush(QColor(50, 52, 60));
-    painter.drawRect(QRect(110, 180, 140, 100));
-    return image;
+    return test::SitterPhoto(QSize(360, 280), QColor(150, 156, 164), QRect(130, 50, 100, 130), QColor(228, 184, 156),
+        QRect(110, 180, 140, 100), QColor(50, 52, 60));
 }
 
 // What the window holds at one moment.
