@@ -331,34 +331,30 @@ public:
     {
     }
 
-    // A block taken for backdrop at this cost.
+    // A block taken for backdrop at this cost. Each cell keeps the sums over
+    // the cells around it, so that a look-up is a single read.
     void Learn(int x, int y, const Colour& c, float cost)
     {
         const float q = cost / kHueCost;
         const float w = 1.0f / (1.0f + q * q * q * q);
-        float* sum = &m_sums[3 * (size_t(y / kHueCell) * m_cellsX + x / kHueCell)];
-        sum[0] += w * c.b;
-        sum[1] += w * c.r;
-        sum[2] += w;
+        const int cx = x / kHueCell, cy = y / kHueCell;
+        for (int qy = std::max(0, cy - kHueReach); qy <= std::min(m_cellsY - 1, cy + kHueReach); ++qy)
+            for (int qx = std::max(0, cx - kHueReach); qx <= std::min(m_cellsX - 1, cx + kHueReach); ++qx) {
+                float* sum = &m_sums[3 * (size_t(qy) * m_cellsX + qx)];
+                sum[0] += w * c.b;
+                sum[1] += w * c.r;
+                sum[2] += w;
+            }
     }
 
     // How far the block's chroma is from the backdrop's hue around it, at
     // the light's best scale; 0 while too little backdrop is known there.
     float Drift(int x, int y, const Colour& c) const
     {
-        float b = 0, r = 0, w = 0;
-        const int cx = x / kHueCell, cy = y / kHueCell;
-        for (int qy = std::max(0, cy - kHueReach); qy <= std::min(m_cellsY - 1, cy + kHueReach); ++qy)
-            for (int qx = std::max(0, cx - kHueReach); qx <= std::min(m_cellsX - 1, cx + kHueReach); ++qx) {
-                const float* sum = &m_sums[3 * (size_t(qy) * m_cellsX + qx)];
-                b += sum[0];
-                r += sum[1];
-                w += sum[2];
-            }
-        if (w < kMinKnown)
+        const float* sum = &m_sums[3 * (size_t(y / kHueCell) * m_cellsX + x / kHueCell)];
+        if (sum[2] < kMinKnown)
             return 0.0f;
-        b /= w;
-        r /= w;
+        const float b = sum[0] / sum[2], r = sum[1] / sum[2];
         const float chroma2 = b * b + r * r;
         const float scale = chroma2 > 1e-3f
             ? std::clamp((c.b * b + c.r * r) / chroma2, 1.0f / kLightRange, kLightRange)
@@ -369,7 +365,7 @@ public:
 private:
     static constexpr float kMinKnown = 4.0f; // blocks' worth
     int m_cellsX, m_cellsY;
-    std::vector<float> m_sums; // per cell: weighted cb, cr, weight
+    std::vector<float> m_sums; // per cell, over the cells around it: weighted cb, cr, weight
 };
 
 // Grows the backdrop from the seed, the most backdrop-like block first: each
