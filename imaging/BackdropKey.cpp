@@ -356,9 +356,8 @@ public:
             return 0.0f;
         const float b = sum[0] / sum[2], r = sum[1] / sum[2];
         const float chroma2 = b * b + r * r;
-        const float scale = chroma2 > 1e-3f
-            ? std::clamp((c.b * b + c.r * r) / chroma2, 1.0f / kLightRange, kLightRange)
-            : 1.0f;
+        const float scale
+            = chroma2 > 1e-3f ? std::clamp((c.b * b + c.r * r) / chroma2, 1.0f / kLightRange, kLightRange) : 1.0f;
         return std::hypot(c.b - scale * b, c.r - scale * r);
     }
 
