@@ -48,6 +48,18 @@ constexpr float kMinSpread = 0.25f;
 constexpr float kScreenChroma = 2.0f * 12.0f;
 constexpr float kMinScreenSpread = 1.0f;
 
+// Light (its falloff, a shadow) scales a backdrop's colour but keeps its
+// hue. The hue the backdrop has shown plainly is kept over cells of this
+// many blocks, and a block is compared with it over this many cells around
+// it: wide enough that the few blocks along an edge cannot move it.
+constexpr int kHueCell = 8;
+constexpr int kHueReach = 2;
+// A block counts in its cell's hue by how plainly it was backdrop: fully
+// well below this cost, hardly at all above it.
+constexpr float kHueCost = 3.0f;
+// How far light may scale the backdrop's chroma, either way.
+constexpr float kLightRange = 1.6f;
+
 // The tolerance's range in units of the backdrop's noise.
 constexpr float kToleranceBase = 3.0f;
 constexpr float kToleranceSlope = 0.09f;
@@ -303,10 +315,63 @@ LocalModel FitAround(const Grid& grid, const std::vector<float>& blocks, const s
     return model;
 }
 
+// The backdrop's hue over the blocks taken so far, kept per cell. A file
+// keeps colour at reduced resolution, so an edge in hue alone (a dark suit
+// beside a dark corner of much the same lightness) is smeared over a few
+// blocks, more of them the smaller the picture; compared with its neighbour
+// only, each block of that ramp is a small step, and the region would climb
+// it. Compared with the hue the backdrop shows around it, the ramp's far end
+// costs the whole edge.
+class HueMemory {
+public:
+    explicit HueMemory(const Grid& grid)
+        : m_cellsX((grid.width + kHueCell - 1) / kHueCell)
+        , m_cellsY((grid.height + kHueCell - 1) / kHueCell)
+        , m_sums(size_t(m_cellsX) * size_t(m_cellsY) * 3, 0.0f)
+    {
+    }
+
+    // A block taken for backdrop at this cost. Each cell keeps the sums over
+    // the cells around it, so that a look-up is a single read.
+    void Learn(int x, int y, const Colour& c, float cost)
+    {
+        const float q = cost / kHueCost;
+        const float w = 1.0f / (1.0f + q * q * q * q);
+        const int cx = x / kHueCell, cy = y / kHueCell;
+        for (int qy = std::max(0, cy - kHueReach); qy <= std::min(m_cellsY - 1, cy + kHueReach); ++qy)
+            for (int qx = std::max(0, cx - kHueReach); qx <= std::min(m_cellsX - 1, cx + kHueReach); ++qx) {
+                float* sum = &m_sums[3 * (size_t(qy) * m_cellsX + qx)];
+                sum[0] += w * c.b;
+                sum[1] += w * c.r;
+                sum[2] += w;
+            }
+    }
+
+    // How far the block's chroma is from the backdrop's hue around it, at
+    // the light's best scale; 0 while too little backdrop is known there.
+    float Drift(int x, int y, const Colour& c) const
+    {
+        const float* sum = &m_sums[3 * (size_t(y / kHueCell) * m_cellsX + x / kHueCell)];
+        if (sum[2] < kMinKnown)
+            return 0.0f;
+        const float b = sum[0] / sum[2], r = sum[1] / sum[2];
+        const float chroma2 = b * b + r * r;
+        const float scale
+            = chroma2 > 1e-3f ? std::clamp((c.b * b + c.r * r) / chroma2, 1.0f / kLightRange, kLightRange) : 1.0f;
+        return std::hypot(c.b - scale * b, c.r - scale * r);
+    }
+
+private:
+    static constexpr float kMinKnown = 4.0f; // blocks' worth
+    int m_cellsX, m_cellsY;
+    std::vector<float> m_sums; // per cell, over the cells around it: weighted cb, cr, weight
+};
+
 // Grows the backdrop from the seed, the most backdrop-like block first: each
 // block taken predicts the colour of its neighbours from the backdrop around
 // it, and a neighbour's cost is how far it is from that (in units of the
-// backdrop's noise). For every block the result is the least over paths from
+// backdrop's noise), or its hue's distance from the backdrop's around it
+// if more. For every block the result is the least over paths from
 // the seed of the largest cost on the path (a minimax or "bottleneck"
 // distance), so that any tolerance's region is the blocks within it; and the
 // backdrop's colour the block was predicted to have.
@@ -323,6 +388,10 @@ void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vec
     // (part subject, say) hardly teach the backdrop's colour, so that a run
     // of small steps cannot lead the prediction off into the subject.
     std::vector<float> own(grid.Count(), 0.0f), trust(grid.Count(), 0.0f);
+    // A saturated screen's chroma rings too much for it (and differs from
+    // any subject's by far more).
+    const bool watchHue = seedChroma < kScreenChroma;
+    HueMemory hue(grid);
     std::vector<std::vector<uint32_t>> buckets(size_t(kFar) + 1);
     distance[seed] = 0;
     buckets[0].push_back(uint32_t(seed));
@@ -344,6 +413,8 @@ void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vec
             for (int c = 0; c < 3; ++c)
                 plate[3 * i + c] += trust[i] * (blocks[3 * i + c] - plate[3 * i + c]);
             const int x = int(i % grid.width), y = int(i / grid.width);
+            if (watchHue)
+                hue.Learn(x, y, At(blocks, i), own[i]);
             const LocalModel model = FitAround(grid, plate, spread, trust, x, y);
             const auto visit = [&](int dx, int dy) {
                 const int nx = x + dx, ny = y + dy;
@@ -353,7 +424,10 @@ void GrowFrom(const Grid& grid, const std::vector<float>& blocks, const std::vec
                 if (taken[n])
                     return;
                 const Colour expected = model.Predict(dx, dy);
-                float off = Distance(At(blocks, n), expected) / unit;
+                const Colour colour = At(blocks, n);
+                float off = Distance(colour, expected) / unit;
+                if (watchHue)
+                    off = std::max(off, hue.Drift(nx, ny, colour) / unit);
                 // A block whose pixels vary more than the backdrop's do holds an
                 // edge, however close its mean comes: so a run of blocks each a
                 // little more subject (a strip of backdrop narrowing beside an

@@ -12,8 +12,9 @@ namespace lumavo {
 
 // Keying that keeps the subject: the backdrop is the region connected to
 // the operator's click, grown over the backdrop's colour and the way its
-// light falls off, so the same colour elsewhere (a dark suit beside a dark
-// corner, a grey object held by the subject) stays. Its edge gets a soft
+// light falls off (which keeps its hue), so the same colour elsewhere (a
+// dark suit beside a dark corner, a grey object held by the subject) stays,
+// also in a small copy whose file has smeared the colour across the edge. Its edge gets a soft
 // matte (strands of hair stay in part) and the backdrop's colour is taken
 // out of the pixels along the edge only.
 //

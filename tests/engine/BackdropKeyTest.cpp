@@ -323,5 +323,52 @@ TEST(BackdropKeyTest, KeysTheSamplePortraits)
     }
 }
 
+// The bundled portraits at other sizes, as a customer's smaller copy comes
+// in: scaled smoothly or the quick way, saved as JPEG and read back, keyed
+// at the tolerances an operator uses. The man's dark suit differs from the
+// dark lower corners of the backdrop in hue rather than lightness, and the
+// file keeps hue at half resolution: the smaller the copy, the more blocks
+// that edge is smeared over.
+TEST(BackdropKeyTest, KeysSmallerCopiesOfTheSamplePortraits)
+{
+    struct Size {
+        double factor;
+        Qt::TransformationMode mode;
+        int highestTolerance; // the quarter size holds the suit up to 50
+    };
+    const Size sizes[] = { { 0.25, Qt::SmoothTransformation, 50 }, { 0.4, Qt::FastTransformation, 70 },
+        { 0.5, Qt::SmoothTransformation, 70 }, { 0.75, Qt::FastTransformation, 70 } };
+    test::Sandbox box;
+    for (const char* name : { "portrait-man", "portrait-woman" }) {
+        const QImage photo(test::ProgramDir() + "/samples/photos/" + name + ".jpg");
+        const QImage mask(test::ProgramDir() + "/samples/masks/" + name + ".png");
+        if (photo.isNull() || mask.isNull())
+            GTEST_SKIP() << "sample photos not built";
+        for (const Size& size : sizes) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(size.factor));
+            const QSize to(int(photo.width() * size.factor), int(photo.height() * size.factor));
+            const QString path = box.File(QStringLiteral("%1-%2.jpg").arg(QLatin1String(name)).arg(to.width()));
+            ASSERT_TRUE(photo.scaled(to, Qt::IgnoreAspectRatio, size.mode).save(path, "JPEG", 95));
+            const auto copy = PhotoImage::FromFile(path);
+            ASSERT_EQ(copy->lastStatus(), Ok);
+            MaskedPhoto m;
+            m.photo = copy->image().convertToFormat(QImage::Format_RGB32);
+            const QImage smallMask = mask.scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                         .convertToFormat(QImage::Format_Grayscale8);
+            m.backdrop = Interior(smallMask, false, 2);
+            m.subject = Interior(smallMask, true, 2);
+            const auto key = BackdropKey::Start(*copy, uint32_t(to.width() * 0.03), uint32_t(to.height() * 0.02));
+            ASSERT_TRUE(key);
+            for (int tolerance = 30; tolerance <= size.highestTolerance; tolerance += 20) {
+                const Shares s = Measure(m, key->Render(tolerance)->image());
+                std::printf("[ measured ] %s at %.2f, tolerance %d: backdrop removed %.4f, subject kept %.4f\n", name,
+                    size.factor, tolerance, s.removed, s.kept);
+                EXPECT_GE(s.kept, 0.995) << "tolerance " << tolerance;
+                EXPECT_GE(s.removed, tolerance == 30 ? 0.95 : 0.97) << "tolerance " << tolerance;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace lumavo
