@@ -149,11 +149,6 @@ const PhotoImage* CPhotoLayoutDlg::Composite() const
     return m_state->portrait.Composite();
 }
 
-Portrait& CPhotoLayoutDlg::Model() const
-{
-    return m_state->portrait;
-}
-
 CPhotoCanvas* CPhotoLayoutDlg::Canvas() const
 {
     return m_state->canvas;

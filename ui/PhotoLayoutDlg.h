@@ -39,8 +39,6 @@ public:
     const PhotoImage* Photo() const;
     const PhotoImage* Composite() const;
     CPhotoCanvas* Canvas() const;
-    // The portrait this window makes (it owns it; the edit and output windows borrow it).
-    Portrait& Model() const;
 
     // What one adjusting key does: move or zoom, recompose, repaint. Returns
     // false for keys that are not adjusting keys.
