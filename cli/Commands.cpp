@@ -117,9 +117,7 @@ int RunTemplates(const Arguments& arguments)
 
 int RunPlace(const Arguments& arguments)
 {
-    const PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, {},
-            arguments.keys }));
+    const PreparedPortrait portrait = PreparePortrait(RequestFrom(arguments, arguments.photo, std::nullopt));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
@@ -138,9 +136,7 @@ int RunRender(const Arguments& arguments)
         return kExitFailure;
     }
     const QString caption = CaptionOf(arguments);
-    PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption,
-            arguments.keys }));
+    PreparedPortrait portrait = PreparePortrait(RequestFrom(arguments, arguments.photo, caption));
     if (!portrait.error.isEmpty()) {
         PrintError(portrait.error);
         return kExitFailure;
@@ -198,9 +194,11 @@ int RunBatch(const Arguments& arguments)
         if (error.isEmpty()) {
             photoOfOutput.insert(key, photoPath);
             // Every photo of the batch gets the same edits (a keying click
-            // in shares suits photos of any size).
-            PreparedPortrait portrait = PreparePortrait(FittedRequest(arguments,
-                { arguments.root, arguments.templateName, photoPath, arguments.edits, {}, caption, arguments.keys }));
+            // in shares suits photos of any size), and none of the moves
+            // that place one photo.
+            PortraitRequest request = RequestFrom(arguments, photoPath, caption);
+            request.steps.clear();
+            PreparedPortrait portrait = PreparePortrait(request);
             error = portrait.error.isEmpty() ? RenderPortrait(portrait, caption, outPath, quality) : portrait.error;
             if (error.isEmpty())
                 ReportFaceFit(arguments, portrait);

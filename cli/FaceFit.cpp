@@ -4,10 +4,10 @@
 
 namespace lumavo::cli {
 
-PortraitRequest FittedRequest(const Arguments& arguments, PortraitRequest request)
+PortraitRequest RequestFrom(const Arguments& arguments, const QString& photo, std::optional<QString> caption)
 {
-    request.fitFaces = arguments.fitFaces;
-    return request;
+    return { arguments.root, arguments.templateName, photo, arguments.edits, arguments.steps, std::move(caption),
+        arguments.keys, arguments.fitFaces };
 }
 
 void ReportFaceFit(const Arguments& arguments, const PreparedPortrait& portrait)

@@ -5,10 +5,13 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace lumavo::cli {
 
-// --fit face carried into a portrait's request.
-PortraitRequest FittedRequest(const Arguments& arguments, PortraitRequest request);
+// The portrait request the command's arguments make for a photo, --fit face
+// included; `caption` when the portrait will be rendered.
+PortraitRequest RequestFrom(const Arguments& arguments, const QString& photo, std::optional<QString> caption);
 
 // With --fit face: whether the photo was placed by its faces, on the standard error.
 void ReportFaceFit(const Arguments& arguments, const PreparedPortrait& portrait);

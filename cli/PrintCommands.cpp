@@ -66,9 +66,7 @@ QSize PhotoPixels(const Arguments& arguments)
 int RunPrint(const Arguments& arguments)
 {
     const QString caption = CaptionOf(arguments);
-    PreparedPortrait prepared = PreparePortrait(FittedRequest(arguments,
-        { arguments.root, arguments.templateName, arguments.photo, arguments.edits, arguments.steps, caption,
-            arguments.keys }));
+    PreparedPortrait prepared = PreparePortrait(RequestFrom(arguments, arguments.photo, caption));
     if (!prepared.error.isEmpty()) {
         PrintError(prepared.error);
         return kExitFailure;

@@ -1,8 +1,11 @@
 #include "TestUtils.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -167,6 +170,17 @@ QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WaitForFile(const QString& path, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        if (QFileInfo(path).size() > 0)
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
 }
 
 ProgramRun RunWithoutDisplay(const QString& program, const QStringList& arguments, int timeoutMs)

@@ -57,6 +57,10 @@ QByteArray ReadFile(const QString& path);
 // Writes an executable "#!/bin/sh" script with the given body; false on failure.
 bool WriteScript(const QString& path, const QByteArray& body);
 
+// Waits until the file exists and is not empty (a program started beside
+// the test writes it); false after `milliseconds`.
+bool WaitForFile(const QString& path, int milliseconds = 5000);
+
 // A finished run of a program.
 struct ProgramRun {
     bool finished = false; // ended normally within the time allowed

@@ -7,7 +7,6 @@
 #include "platform/ProgramFolder.h"
 #include "platform/Registry.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -39,17 +38,6 @@ struct Machine : test::HandoffSandbox {
 std::unique_ptr<PhotoImage> Picture()
 {
     return PhotoImage::Adopt(test::MakeTestPhoto(48, 32).convertToFormat(QImage::Format_ARGB32_Premultiplied));
-}
-
-bool WaitForFile(const QString& path)
-{
-    QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired()) {
-        if (QFileInfo(path).size() > 0)
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
 }
 
 TEST(HandoffsTest, PhotoEditorAnswersEachStepOfItsSequence)
@@ -87,7 +75,7 @@ TEST(HandoffsTest, PhotoEditorAnswersEachStepOfItsSequence)
     EXPECT_EQ(handoff.result, HandoffResult::Started);
     EXPECT_EQ(handoff.program, editor);
     EXPECT_EQ(handoff.exchangeFile, machine.ExchangeFile());
-    ASSERT_TRUE(WaitForFile(seen));
+    ASSERT_TRUE(test::WaitForFile(seen));
     EXPECT_EQ(ReadFile(seen), "1\n" + machine.ExchangeFile().toUtf8() + "\n");
     EXPECT_EQ(QImageReader(machine.ExchangeFile()).size(), QSize(48, 32));
 }
@@ -106,7 +94,7 @@ TEST(HandoffsTest, ToneToolAndTheExchangeFileThatCannotBeWritten)
     ASSERT_TRUE(WriteScript(ToneToolPath(), "printf '%s' \"$1\" > '" + seen.toUtf8() + "'\n"));
     handoff = HandToToneTool(*picture);
     EXPECT_EQ(handoff.result, HandoffResult::Started);
-    ASSERT_TRUE(WaitForFile(seen));
+    ASSERT_TRUE(test::WaitForFile(seen));
     EXPECT_EQ(ReadFile(seen), machine.ExchangeFile().toUtf8());
 
     // A folder where the exchange file belongs: not written, nothing started.

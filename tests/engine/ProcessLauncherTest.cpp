@@ -2,7 +2,6 @@
 
 #include "TestUtils.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -28,17 +27,6 @@ QString WriteScript(const Sandbox& box, const QString& name, const QByteArray& b
     return test::WriteScript(path, body) ? path : QString();
 }
 
-bool WaitForFile(const QString& path, int milliseconds)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired()) {
-        if (QFileInfo(path).size() > 0)
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
-}
-
 TEST(ProcessLauncherTest, StartsProgramWithWholeArguments)
 {
     Sandbox box;
@@ -50,7 +38,7 @@ TEST(ProcessLauncherTest, StartsProgramWithWholeArguments)
 
     const QString photo = box.File("my photos/VIVudiz2UR.png");
     ASSERT_TRUE(StartProgram(script, { photo, QStringLiteral("-x") }));
-    ASSERT_TRUE(WaitForFile(out, 5000));
+    ASSERT_TRUE(test::WaitForFile(out, 5000));
     EXPECT_EQ(ReadFile(out), "2\n" + photo.toUtf8() + "\n-x\n");
 
     EXPECT_FALSE(StartProgram(box.File("absent"), { photo }));
